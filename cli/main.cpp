@@ -1,0 +1,163 @@
+// rubotool: the jobs of DravikRuboTool that a user wants to script, over the same core.
+#include "Messages.h"
+#include "UserInterface.h"
+#include "ImportDriver.h"
+#include "dmlMain.h"
+
+#include <QFile>
+
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QStringList>
+#include <QTextStream>
+#include <cstdio>
+
+namespace {
+
+QTextStream& out()
+{
+    static QTextStream s(stdout);
+    return s;
+}
+
+QTextStream& err()
+{
+    static QTextStream s(stderr);
+    return s;
+}
+
+// Prints what the import shows and answers its questions as told on the command line.
+class CliUi : public RuboUi
+{
+public:
+    void setStatusPanel(int index, const QString& text) override
+    {
+        if (index == 0 && !text.isEmpty() && !isProgress(text))
+            out() << text << Qt::endl;
+    }
+    void clearStatusPanels() override {}
+    void messageOk(const QString& text, MsgKind) override
+    {
+        out() << text << Qt::endl;
+        ++messages;
+    }
+    bool askYesNo(const QString& text) override
+    {
+        out() << text << (answerYes ? " Ja" : " Nein") << Qt::endl;
+        return answerYes;
+    }
+    void processEvents() override {}
+    void setWaitCursor(bool) override {}
+
+    bool answerYes = false;
+    int messages = 0;
+
+private:
+    static bool isProgress(const QString& text)
+    {
+        bool ok = false;
+        text.toLongLong(&ok);
+        return ok;
+    }
+};
+
+int usage()
+{
+    err() << "Aufruf: rubotool [--db DATEI] info\n"
+             "        rubotool [--db DATEI] import [--on-bad-line=skip|stop] DATEI...\n"
+             "        rubotool [--db DATEI] sample-data\n";
+    return 2;
+}
+
+int commandInfo(TdmMain& dm)
+{
+    for (const auto& [table, count] : dm.tableCounts())
+        out() << table << ": " << count << Qt::endl;
+    return 0;
+}
+
+} // namespace
+
+int runImportCommand(TdmMain& dm, const QStringList& args, CliUi& ui);
+int runSampleDataCommand(TdmMain& dm);
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    QStringList args = app.arguments().mid(1);
+    QString dbFile = TdmMain::defaultDatabaseName();
+    if (args.size() >= 2 && args.first() == QLatin1String("--db")) {
+        dbFile = args.at(1);
+        args = args.mid(2);
+    }
+    if (args.isEmpty())
+        return usage();
+    const QString command = args.takeFirst();
+    if (command != QLatin1String("info") && command != QLatin1String("import") && command != QLatin1String("sample-data"))
+        return usage();
+
+    CliUi ui;
+    RuboUi::install(&ui);
+    TdmMain dm(dbFile);
+    dmMain = &dm;
+    if (!dm.open()) {
+        err() << "rubotool: Die Datenbank " << dbFile << " kann nicht geöffnet werden." << Qt::endl;
+        return 1;
+    }
+    try {
+        if (command == QLatin1String("info"))
+            return commandInfo(dm);
+        if (command == QLatin1String("sample-data"))
+            return runSampleDataCommand(dm);
+        return runImportCommand(dm, args, ui);
+    } catch (const RuboError& e) {
+        err() << "rubotool: " << e.message() << Qt::endl;
+        return 1;
+    }
+}
+
+int runImportCommand(TdmMain& dm, const QStringList& args, CliUi& ui)
+{
+    QStringList files;
+    for (const QString& arg : args) {
+        if (arg == QLatin1String("--on-bad-line=skip"))
+            ui.answerYes = false;
+        else if (arg == QLatin1String("--on-bad-line=stop"))
+            ui.answerYes = true;
+        else if (arg.startsWith(QLatin1String("--")))
+            return usage();
+        else
+            files << arg;
+    }
+    if (files.isEmpty())
+        return usage();
+    bool allLoaded = true;
+    for (const QString& file : std::as_const(files)) {
+        const ImportResult result = ImportFile(dm, QFileInfo(file).absoluteFilePath());
+        allLoaded = allLoaded && result.complete;
+    }
+    return allLoaded ? 0 : 1;
+}
+
+int runSampleDataCommand(TdmMain& dm)
+{
+    QFile file(QStringLiteral(":/sample-reference-data.sql"));
+    if (!file.open(QIODevice::ReadOnly))
+        throw RuboError(QStringLiteral("Die Beispieldaten fehlen im Programm."));
+    QStringList lines = QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'));
+    lines.removeIf([](const QString& line) { return line.trimmed().startsWith(QLatin1String("--")); });
+    const QStringList statements = lines.join(QLatin1Char('\n')).split(QLatin1Char(';'), Qt::SkipEmptyParts);
+    RuboDatabase& db = dm.RuboDB();
+    db.startTransaction();
+    try {
+        for (const QString& statement : statements)
+            if (!statement.trimmed().isEmpty())
+                db.execute(statement);
+        db.commit();
+    } catch (...) {
+        db.rollback();
+        throw;
+    }
+    out() << "Beispiel-Stammdaten eingetragen." << Qt::endl;
+    return 0;
+}

@@ -1,0 +1,70 @@
+#pragma once
+
+#include <QDate>
+#include <QDateTime>
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <QStringView>
+#include <QVariant>
+
+// Dates and times are one double: whole days since 30.12.1899 plus the fraction of the day.
+double EncodeDate(int year, int month, int day);              // throws RuboError on an impossible date
+double EncodeTime(int hour, int minute, int second);          // throws RuboError on an impossible time
+bool TryEncodeDate(int year, int month, int day, double& serial);
+bool TryEncodeTime(int hour, int minute, int second, double& serial);
+double DateToSerial(const QDate& date);
+double DateTimeToSerial(const QDateTime& dateTime);
+// Rounded to the whole second; the wall-clock value as Qt::UTC, so that no daylight-saving gap
+// of the local zone can move or invalidate a stored time.
+QDateTime SerialToDateTime(double serial);
+QString FormatSerialDate(double serial);                       // "dd.mm.yyyy"
+QString FormatSerialTime(double serial);                       // "hh:nn:ss"
+QString FormatSerialDateTime(double serial);                   // "dd.mm.yyyy hh:nn:ss"
+double NowSerial();
+
+// Durations: "%2.2d:%2.2d:%2.2d" with unlimited hours.
+QString SecondsToText(qint64 seconds, qint64* hours = nullptr, int* minutes = nullptr, int* secs = nullptr);
+
+// Display pictures: "#" optional digit, "0" required digit, "," thousands grouping, "." decimal
+// separator; the separators are the user's (QLocale()).
+QString FormatPicture(double value, const QString& picture);
+QString FormatAmount(double value);   // "#,##0.00"
+QString FormatEuro(double value);     // "#,##0.0000"
+QString FormatPercent(double value);  // "####0.00#"
+
+// Throws RuboError "Nichtkonvertierbarer Zahlenwert (" + text + ")".
+double ParseNumber(const QString& text);
+// Like ParseNumber for a field of a carrier line; avoids a copy on the import's hot path.
+double ParseNumber(QStringView text);
+// ParseNumber without the error: false (value untouched) when the text is no number.
+bool TryParseNumber(QStringView text, double& value);
+// Whole number, 0 when the text is no whole number (the carrier's extension, duration, zone code).
+qint32 ParseIntOrZero(QStringView text);
+
+double ParseShortDate(const QString& text);   // 0 on any failure
+double ParseTime(const QString& text);        // 0 on any failure
+double ParseDateTime(const QString& text);    // throws RuboError on failure
+// Carrier format: date "yyyymmdd" or "yymmdd", time "hhnnss"; throws RuboError on an impossible
+// date or time and on a date text of another length than 8 or 6.
+double ParseCompactDateTime(QStringView dateText, QStringView timeText);
+double ParseDateLenient(const QString& text, int defaultYear, int defaultMonth, int defaultDay,
+                        QString* output = nullptr);
+double ParseTimeLenient(const QString& text, QString* output = nullptr);
+
+QString VariantToText(const QVariant& value);
+int VariantToInt(const QVariant& value);
+double VariantToFloat(const QVariant& value);
+QString TrimmedText(const QString& text);   // trailing blanks removed
+
+QString StripLineEnd(const QString& line);
+QStringView StripLineEnd(QStringView line);
+// Returns 1 for an empty line (no fields), else 0. No quoting, no trimming, no empty last field.
+int SplitAtChar(const QString& line, QChar separator, QStringList& fields);
+int SplitAtChar(QStringView line, QChar separator, QList<QStringView>& fields);
+// Comma-text splitting with quotes; always returns 0.
+int SplitCommaText(const QString& line, const QString& separator, QStringList& fields);
+
+// Carrier files: valid UTF-8 (a BOM skipped) is read as UTF-8, anything else as Windows-1252.
+QString DecodeCarrierText(const QByteArray& bytes);
+bool IsValidUtf8(const QByteArray& bytes);

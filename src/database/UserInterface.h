@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QString>
+
+// What the core needs from whoever shows it: the main window, the command-line tool or a test.
+// The core never includes a widget header; it talks to the user only through this interface.
+class RuboUi
+{
+public:
+    enum class MsgKind { Information, Error };
+
+    virtual ~RuboUi() = default;
+
+    virtual void setStatusPanel(int index, const QString& text) = 0;
+    virtual void clearStatusPanels() = 0;
+    virtual void messageOk(const QString& text, MsgKind kind) = 0;
+    virtual bool askYesNo(const QString& text) = 0;
+    // Lets the window repaint and show progress during long loops.
+    virtual void processEvents() = 0;
+    virtual void setWaitCursor(bool on) = 0;
+    // The main window enables "Lö&schen..." after every import.
+    virtual void setLoeschenEnabled(bool enabled) { Q_UNUSED(enabled); }
+
+    void setStatusText(const QString& text) { setStatusPanel(0, text); }
+
+    // The one interface in force; the programs and the tests install theirs at start.
+    static RuboUi* current();
+    static void install(RuboUi* ui);
+};
+
+// Used when nobody installed an interface: messages go to standard error, questions answer No.
+class ConsoleUi : public RuboUi
+{
+public:
+    void setStatusPanel(int index, const QString& text) override;
+    void clearStatusPanels() override {}
+    void messageOk(const QString& text, MsgKind kind) override;
+    bool askYesNo(const QString& text) override;
+    void processEvents() override {}
+    void setWaitCursor(bool) override {}
+    bool verbose = false;
+};

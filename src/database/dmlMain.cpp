@@ -1,0 +1,121 @@
+#include "dmlMain.h"
+
+#include "Messages.h"
+#include "Schema.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QtEndian>
+
+TdmMain* dmMain = nullptr;
+
+namespace {
+
+// SQLite opens a shortened file without complaint and fails later on a missing page; compare
+// the size its header records with the size on disk so such a file is refused at once.
+void checkNotTruncated(const QString& fileName)
+{
+    QFile file(fileName);
+    if (!file.open(QIODevice::ReadOnly))
+        throw RuboError(QStringLiteral("Die Datei kann nicht gelesen werden: %1").arg(file.errorString()));
+    const QByteArray header = file.read(100);
+    const qint64 size = file.size();
+    if (header.size() < 100 || !header.startsWith("SQLite format 3"))
+        throw RuboError(QStringLiteral("Die Datei ist keine Datenbank der Anwendung."));
+    const uchar* h = reinterpret_cast<const uchar*>(header.constData());
+    qint64 pageSize = qFromBigEndian<quint16>(h + 16);
+    if (pageSize == 1)
+        pageSize = 65536;
+    const quint32 changeCounter = qFromBigEndian<quint32>(h + 24);
+    const quint32 pages = qFromBigEndian<quint32>(h + 28);
+    const quint32 validFor = qFromBigEndian<quint32>(h + 92);
+    if (pageSize < 512 || size % pageSize != 0 || (pages > 0 && changeCounter == validFor && size < pages * pageSize))
+        throw RuboError(QStringLiteral("Die Datenbankdatei ist unvollständig oder beschädigt."));
+}
+
+} // namespace
+
+TdmMain::TdmMain(QString databaseFile, QObject* parent)
+    : QObject(parent), m_databaseFile(std::move(databaseFile)), m_startDirectory(QDir::currentPath()),
+      m_db(QStringLiteral("RuboDB"))
+{
+}
+
+TdmMain::~TdmMain()
+{
+    if (dmMain == this)
+        dmMain = nullptr;
+}
+
+void TdmMain::connectOnce()
+{
+    const bool exists = QFileInfo::exists(m_databaseFile);
+    if (exists)
+        checkNotTruncated(m_databaseFile);
+    m_db.connect(m_databaseFile, !exists);
+    try {
+        if (exists)
+            CheckRuboSchema(m_db);
+        else
+            CreateRuboSchema(m_db);
+    } catch (...) {
+        m_db.disconnect();
+        if (!exists)
+            QFile::remove(m_databaseFile);
+        throw;
+    }
+}
+
+bool TdmMain::open()
+{
+    m_startDirectory = QDir::currentPath();
+    if (m_db.isConnected())
+        m_db.disconnect();
+    QString reason;
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        try {
+            connectOnce();
+            return true;
+        } catch (const RuboError& e) {
+            reason = e.message();
+        }
+    }
+    MessageOk(QStringLiteral("Kann Datenbank nicht öffnet !") + QStringLiteral("\nDatenbank: ") + m_databaseFile
+              + QStringLiteral("\nMöglicher Grund:") + QStringLiteral("\n  Die Datenbankkomponente DAO ist nicht installiert.")
+              + QLatin1Char('\n') + reason);
+    return false;
+}
+
+int TdmMain::GeladeneDateiAdd(const QString& path, const QString& origin)
+{
+    // The path is compared as data: an apostrophe in a file name must not break the check.
+    RuboStatement same(m_db, QStringLiteral("SELECT COUNT(*) FROM GeladeneDateien WHERE DateiName = ?"));
+    same.bindText(1, path);
+    if (same.step() && same.column(0).toInt() > 0)
+        return -1;
+    RuboStatement largest(m_db, QStringLiteral("SELECT MAX(DateiID) FROM GeladeneDateien"));
+    const int next = (largest.step() ? qMax(0, largest.column(0).toInt()) : 0) + 1;
+    RuboStatement insert(m_db, QStringLiteral("INSERT INTO GeladeneDateien (DateiID, DateiName, OriginalName, AnzahlEGN) "
+                                              "VALUES (?, ?, ?, 0)"));
+    insert.bindInt(1, next);
+    insert.bindText(2, path);
+    insert.bindText(3, origin);
+    insert.step();
+    return next;
+}
+
+int TdmMain::GeladeneDateiSetAnzahlEGN(int dateiId, int count)
+{
+    return m_db.execute(QStringLiteral("UPDATE GeladeneDateien SET AnzahlEGN = %1 WHERE DateiID = %2").arg(count).arg(dateiId));
+}
+
+QList<QPair<QString, qint64>> TdmMain::tableCounts()
+{
+    QList<QPair<QString, qint64>> result;
+    for (const char* table : {"EGN", "GeladeneDateien", "Filialen", "Kostenstellen", "Zonenrabatte"}) {
+        RuboStatement stmt(m_db, QStringLiteral("SELECT COUNT(*) FROM %1").arg(QLatin1String(table)));
+        result.append({QString::fromLatin1(table), stmt.step() ? stmt.column(0).toLongLong() : 0});
+    }
+    return result;
+}

@@ -1,0 +1,47 @@
+#pragma once
+
+#include "RuboEngine.h"
+
+#include <QObject>
+#include <QString>
+#include <memory>
+
+
+// The data module: owns the connection `RuboDB` to the internal database and the registry of
+// loaded files. One instance, `dmMain`, is created first at start.
+class TdmMain : public QObject
+{
+    Q_OBJECT
+public:
+    static QString defaultDatabaseName() { return QStringLiteral("RuboTool.mdb"); }
+
+    explicit TdmMain(QString databaseFile = defaultDatabaseName(), QObject* parent = nullptr);
+    ~TdmMain() override;
+
+    // Opens the internal database (tried twice), creating it with its tables when the file does
+    // not exist. On failure shows the one message and returns false; the file stays untouched.
+    bool open();
+    bool isOpen() const { return m_db.isConnected(); }
+
+    RuboDatabase& RuboDB() { return m_db; }
+    QString databaseFile() const { return m_databaseFile; }
+    QString startDirectory() const { return m_startDirectory; }
+
+    // New DateiID for a path, or -1 when the path is registered already.
+    int GeladeneDateiAdd(const QString& path, const QString& origin);
+    int GeladeneDateiSetAnzahlEGN(int dateiId, int count);
+
+    // Rows of each of the five tables, in the order EGN, GeladeneDateien, Filialen,
+    // Kostenstellen, Zonenrabatte.
+    QList<QPair<QString, qint64>> tableCounts();
+
+private:
+    void connectOnce();
+
+    QString m_databaseFile;
+    QString m_startDirectory;
+    RuboDatabase m_db;
+};
+
+// The one data module of the running program (set by whoever created it).
+extern TdmMain* dmMain;

@@ -1,0 +1,20 @@
+#pragma once
+
+#include "TextCallFormat.h"
+
+#include <QList>
+#include <QStringView>
+
+// The carrier's own tab-separated format: only records of type "280" are calls, with at least
+// 16 fields.
+class EdiReader : public TextCallFormat
+{
+public:
+    static constexpr int kRequiredFields = 16;
+
+    Verdict classify(QStringView line, int& code) override;
+    void fill(TEGN& egn) override;
+
+private:
+    QList<QStringView> m_fields;
+};

@@ -1,0 +1,20 @@
+#pragma once
+
+#include <QString>
+
+class TdmMain;
+
+struct ImportResult
+{
+    int count = 0;           // calls stored
+    bool complete = false;   // the whole file was read and committed (no error, not stopped early)
+};
+
+// Imports one file into EGN inside one transaction, by the type its extension names, and
+// registers it so that it cannot be loaded twice. `origin` is empty for a file the user chose,
+// the archive's path for a file unpacked from an archive. Every error is shown through the user
+// interface and rolls the whole file back; nothing is thrown.
+ImportResult ImportFile(TdmMain& dm, const QString& path, const QString& origin = QString());
+
+// The message for a file type the import does not know.
+QString UnsupportedTypeMessage(const QString& extension);

@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QStringView>
+
+struct TEGN;
+
+// One text format of call records (".edi", ".csv", ".one"): it decides per line whether the line
+// holds a call and fills the call record from it. The import driver does the rest.
+class TextCallFormat
+{
+public:
+    enum class Verdict { NotACall, Call, SplitFailed, TooFewFields };
+
+    virtual ~TextCallFormat() = default;
+    virtual int headerLines() const { return 0; }
+    // For SplitFailed `code` is the splitting code, for TooFewFields the required field count.
+    // The line stays valid until fill() has run.
+    virtual Verdict classify(QStringView line, int& code) = 0;
+    // Sets the fields the format delivers; conversion errors are thrown as RuboError.
+    virtual void fill(TEGN& egn) = 0;
+};

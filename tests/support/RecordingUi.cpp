@@ -1,0 +1,49 @@
+#include "RecordingUi.h"
+
+RecordingUi::RecordingUi() : m_previous(RuboUi::current())
+{
+    RuboUi::install(this);
+}
+
+RecordingUi::~RecordingUi()
+{
+    RuboUi::install(m_previous);
+}
+
+void RecordingUi::setStatusPanel(int index, const QString& text)
+{
+    if (index < 0 || index >= 8)
+        return;
+    panels[index] = text;
+    if (index == 0)
+        statusTexts << text;
+}
+
+void RecordingUi::clearStatusPanels()
+{
+    for (int i = 0; i < 8; ++i)
+        setStatusPanel(i, QString());
+}
+
+void RecordingUi::messageOk(const QString& text, MsgKind kind)
+{
+    messages << text;
+    messageKinds << kind;
+}
+
+bool RecordingUi::askYesNo(const QString& text)
+{
+    questions << text;
+    return answers.isEmpty() ? defaultAnswer : answers.takeFirst();
+}
+
+void RecordingUi::clear()
+{
+    messages.clear();
+    messageKinds.clear();
+    questions.clear();
+    statusTexts.clear();
+    for (auto& p : panels)
+        p.clear();
+    processEventsCalls = 0;
+}
