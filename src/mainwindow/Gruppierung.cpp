@@ -1,0 +1,159 @@
+#include "Gruppierung.h"
+
+namespace {
+
+Gruppierung plain(const char* text, QStringList columns, const char* pictures, bool blankAfterSelect = false)
+{
+    Gruppierung g;
+    g.text = QString::fromUtf8(text);
+    g.levels = int(columns.size());
+    const QString list = columns.join(QStringLiteral(", "));
+    g.selectPiece = QStringLiteral("SELECT ") + list + (blankAfterSelect ? QStringLiteral(", ") : QStringLiteral(","));
+    g.groupPiece = QStringLiteral(" GROUP BY ") + list;
+    g.orderPiece = QStringLiteral(" ORDER BY ") + list;
+    while (columns.size() < 4)
+        columns << QString();
+    g.columns = columns;
+    g.pictureList = QString::fromLatin1(pictures);
+    return g;
+}
+
+} // namespace
+
+const QList<Gruppierung>& Gruppierungen()
+{
+    static const QList<Gruppierung> list = [] {
+        QList<Gruppierung> l;
+        l << plain("Ziele", {"Ziel", "Nebenstelle"}, "imglDestination");
+        l << plain("Kostenstellen & Nebenstellen", {"Kostenstelle", "Nebenstelle", "Zone"}, "imglKostenstellen", true);
+        l << plain("Kostenstellen & Zonen", {"Kostenstelle", "Zone", "Nebenstelle"}, "imglKostenzone");
+        l << plain("Zonen", {"Zone", "Ziel", "Nebenstelle"}, "imglZone");
+        Gruppierung ia;
+        ia.text = QStringLiteral("Inland - Ausland");
+        ia.levels = 4;
+        ia.columns = QStringList{"InlandAusland", "Zone", "Ziel", "Nebenstelle"};
+        ia.pictureList = QStringLiteral("imglInlandAusland");
+        l << ia;
+        l << plain("Nebenstellen", {"Nebenstelle", "Zone", "Ziel"}, "imglNebenstelle");
+        l << plain("Filialen & Nebenstellen", {"FilialeID", "Nebenstelle", "Zone"}, "imglFilialen");
+        l << plain("Filialen & Kostenstellen", {"FilialeID", "Kostenstelle", "Zone", "Nebenstelle"}, "imglFilialeKosten", true);
+        return l;
+    }();
+    return list;
+}
+
+const Gruppierung* FindGruppierung(const QString& text)
+{
+    for (const Gruppierung& g : Gruppierungen())
+        if (g.text == text)
+            return &g;
+    return nullptr;
+}
+
+QString SqlQuoted(const QString& value)
+{
+    QString s = value;
+    s.replace(QLatin1Char('\''), QStringLiteral("''"));
+    return QLatin1Char('\'') + s + QLatin1Char('\'');
+}
+
+QString TreeQuerySql(const Gruppierung& g, const QString& filterWhere)
+{
+    if (g.isInlandAusland()) {
+        return QStringLiteral("SELECT 'Inland' AS InlandAusland, Zone, Ziel, Nebenstelle") + QStringLiteral(" FROM EGN")
+            + QStringLiteral(" WHERE IAS = 'I'") + filterWhere + QStringLiteral(" UNION")
+            + QStringLiteral(" SELECT 'Ausland' AS InlandAusland, Zone, Ziel, Nebenstelle") + QStringLiteral(" FROM EGN")
+            + QStringLiteral(" WHERE IAS = 'A'") + filterWhere + QStringLiteral(" UNION")
+            + QStringLiteral(" SELECT 'Sonst' AS InlandAusland, Zone, Ziel, Nebenstelle") + QStringLiteral(" FROM EGN")
+            + QStringLiteral(" WHERE IAS = 'S'") + filterWhere
+            + QStringLiteral(" GROUP BY InlandAusland, Zone, Ziel, Nebenstelle") + QStringLiteral(" ORDER BY 1, 2, 3, 4");
+    }
+    return g.selectPiece + QStringLiteral("Count(*) AS CntAnrufe, Sum(Betrag) AS SumBetrag, Sum(Sekunden) AS SumSekunden")
+        + QStringLiteral(" FROM EGN") + QStringLiteral(" WHERE 1=1 ") + filterWhere + g.groupPiece + g.orderPiece;
+}
+
+QString ValueCondition(const QString& column, const QString& nodeText)
+{
+    // The tree shows an absent and an empty value as one node with an empty text; select both.
+    if (nodeText.isEmpty())
+        return QStringLiteral(" IS NULL OR ") + column + QStringLiteral(" = ''");
+    return QStringLiteral(" = ") + SqlQuoted(nodeText);
+}
+
+void AddLevelCondition(QString& nodeCondition, QString& sumColumns, int level, const QString& nodeText,
+                       const QString& c1, const QString& c2, const QString& c3, const QString& c4)
+{
+    const QString c[5] = {QString(), c1, c2, c3, c4};
+    if (level == 0) {
+        if (sumColumns.isEmpty() && !c1.isEmpty())
+            sumColumns = QLatin1Char(',') + c1;
+        return;
+    }
+    if (level > 4 || c[level].isEmpty())
+        return;
+    nodeCondition += QStringLiteral(" AND (") + c[level] + ValueCondition(c[level], nodeText) + QLatin1Char(')');
+    if (level < 4 && sumColumns.isEmpty() && !c[level + 1].isEmpty())
+        sumColumns = QLatin1Char(',') + c[level + 1];
+    sumColumns = QLatin1Char(',') + c[level] + sumColumns;
+}
+
+namespace {
+
+void addInlandAuslandLevel(QString& condition, QString& sumColumns, int level, const QString& text)
+{
+    static const char* const next[] = {"IAS", "Zone", "Ziel", "Nebenstelle", nullptr};
+    static const char* const own[] = {nullptr, "IAS", "Zone", "Ziel", "Nebenstelle"};
+    if (level == 1) {
+        const char* ias = text == QLatin1String("Inland") ? "I" : text == QLatin1String("Ausland") ? "A" : "S";
+        condition += QStringLiteral(" AND IAS = '") + QLatin1String(ias) + QLatin1Char('\'');
+    } else if (level >= 2 && level <= 4) {
+        const QString column = QString::fromLatin1(own[level]);
+        condition += QStringLiteral(" AND (") + column + ValueCondition(column, text) + QLatin1Char(')');
+    }
+    if (level <= 3 && sumColumns.isEmpty())
+        sumColumns = QLatin1Char(',') + QLatin1String(next[level]);
+    if (level >= 1 && level <= 4)
+        sumColumns = QLatin1Char(',') + QLatin1String(own[level]) + sumColumns;
+}
+
+} // namespace
+
+NodeSelection SelectNode(const Gruppierung& g, const QStringList& pathTexts)
+{
+    NodeSelection s;
+    for (int level = int(pathTexts.size()); level >= 0; --level) {
+        const QString text = level > 0 ? pathTexts.at(level - 1) : QString();
+        if (g.isInlandAusland())
+            addInlandAuslandLevel(s.nodeCondition, s.sumColumns, level, text);
+        else
+            AddLevelCondition(s.nodeCondition, s.sumColumns, level, text, g.columns.value(0), g.columns.value(1),
+                              g.columns.value(2), g.columns.value(3));
+    }
+    if (!s.sumColumns.isEmpty())
+        s.sumColumns.remove(0, 1);
+    return s;
+}
+
+QString DetailSql(const QString& currentWhere)
+{
+    return QStringLiteral("SELECT * FROM EGN WHERE (1=1)") + currentWhere;
+}
+
+QString TotalsSql(const QString& currentWhere)
+{
+    return QStringLiteral("SELECT SUM(Sekunden), SUM(Betrag), SUM(BetragEuro), SUM(Rabatt), SUM(RabattEuro) FROM EGN WHERE (1=1)")
+        + currentWhere;
+}
+
+QString GroupSql(const QString& sumColumns, const QString& currentWhere)
+{
+    QString sql = QStringLiteral("SELECT ") + sumColumns;
+    if (!sumColumns.isEmpty())
+        sql += QLatin1Char(',');
+    sql += QStringLiteral("SUM(Sekunden) AS SumSekunden, SUM(Betrag) AS SumBetrag, SUM(BetragEuro) AS SumEuro, COUNT(*) AS Anzahl, "
+                          "SUM(Rabatt) AS SumRabatt, SUM(RabattEuro) AS SumRabattEuro FROM EGN WHERE (1=1)");
+    sql += currentWhere;
+    if (!sumColumns.isEmpty())
+        sql += QStringLiteral(" GROUP BY ") + sumColumns;
+    return sql;
+}
