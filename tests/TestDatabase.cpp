@@ -258,6 +258,7 @@ void TestDatabase::tableComponentAppendsEditsDeletesAndFilters()
     RuboTable table(t.db(), "Filialen");
     table.open();
     QVERIFY(table.eof());
+    t.db().startTransaction();
     for (int i = 0; i < 600; ++i) {   // more rows than one chunk
         table.append();
         table.setField("Kurz", QString::number(i % 3));
@@ -267,6 +268,7 @@ void TestDatabase::tableComponentAppendsEditsDeletesAndFilters()
     table.append();
     table.setField("Name", "ohne Kurz");
     table.post();
+    t.db().commit();
     QVERIFY_THROWS_EXCEPTION(RuboError, table.setField("Kurz", "x"));   // not in edit mode
     table.close();
 
@@ -275,6 +277,7 @@ void TestDatabase::tableComponentAppendsEditsDeletesAndFilters()
     table.open();
     QCOMPARE(table.recordCount(), 200);
     int visited = 0;
+    t.db().startTransaction();
     for (table.first(); !table.eof(); table.next()) {
         table.edit();
         table.setField("Name", "eins");
@@ -282,6 +285,7 @@ void TestDatabase::tableComponentAppendsEditsDeletesAndFilters()
         QCOMPARE(table.field("Name").toString(), QStringLiteral("eins"));
         ++visited;
     }
+    t.db().commit();
     QCOMPARE(visited, 200);
     table.close();
     QCOMPARE(t.scalar("SELECT COUNT(*) FROM Filialen WHERE Name = 'eins'").toInt(), 200);

@@ -5,6 +5,9 @@
 
 class RuboDatabase;
 
+// True when text is a whole number written only with the digits 0-9 that fits into 64 bits.
+bool ParseWholeNumber(QStringView text, qint64& value);
+
 // In-memory mirrors of the reference tables, loaded on first use and reloaded only after
 // something marked them stale; an import of many thousand calls reads each table once.
 
@@ -23,6 +26,7 @@ struct KostenstelleEntry
     double BisZeit = 0;
     QString Nebenstelle;
     QString FilialeID;
+    qint64 NebenstelleKey = 0;   // Nebenstelle read as a whole number (0 when it is none), for sorting
 };
 
 struct ZonenrabattEntry
@@ -43,6 +47,9 @@ public:
     // Longest matching number wins; a number ending in "*" also matches as a prefix and hands
     // back the rest of the calling number (the extension).
     bool Find(QStringView aNummer, QString& kurz, QString& name, QString* rest = nullptr) const;
+    // The same walk without copying: the matching entry (or none) and, for a match through a
+    // number ending in "*", the rest as a view into aNummer.
+    const FilialeEntry* FindEntry(QStringView aNummer, QStringView* rest = nullptr) const;
     const FilialeEntry* At(int index) const;
     const QList<FilialeEntry>& entries() const { return m_entries; }
 
@@ -72,6 +79,7 @@ public:
     bool SetDirty(bool dirty);
     bool isDirty() const { return m_dirty; }
     bool Find(QStringView zone, QStringView gz, float& rabattProz, QString& ias) const;
+    const ZonenrabattEntry* FindEntry(QStringView zone, QStringView gz) const;
     bool AnyDiscount() const;
     const QList<ZonenrabattEntry>& entries() const { return m_entries; }
 
@@ -88,6 +96,7 @@ void LoadZonenrabatte();
 bool SetFilialenDirty(bool dirty = true);
 bool SetKostenstellenDirty(bool dirty = true);
 bool SetZonenrabatteDirty(bool dirty = true);
+const FilialeEntry* FindFilialeEntry(QStringView aNummer, QStringView* rest = nullptr);
 bool FindFiliale(QStringView aNummer, QString& kurz, QString& name, QString* rest = nullptr);
 bool FindKostenstelle(QStringView filialeId, QStringView nebenstelle, double zeit, QString& kostenstelle);
 // Adds an unknown zone to Zonenrabatte (inside the import's transaction, if one is open).

@@ -195,7 +195,10 @@ void RuboStatement::bind(int index, const QVariant& value)
 
 void RuboStatement::bindText(int index, QStringView text)
 {
-    m_db->check(sqlite3_bind_text16(m_stmt, index, text.utf16(), int(text.size() * 2), SQLITE_TRANSIENT));
+    // A null pointer would bind NULL; an empty text must stay an empty text.
+    static const char16_t empty[1] = {0};
+    const void* data = text.utf16() ? static_cast<const void*>(text.utf16()) : static_cast<const void*>(empty);
+    m_db->check(sqlite3_bind_text16(m_stmt, index, data, int(text.size() * 2), SQLITE_TRANSIENT));
 }
 
 void RuboStatement::bindDouble(int index, double value)

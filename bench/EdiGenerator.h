@@ -1,0 +1,143 @@
+#pragma once
+
+#include "UserInterface.h"
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+#include <random>
+#include <vector>
+
+class QIODevice;
+class RuboDatabase;
+
+// A reproducible company and its carrier's ".edi" file for the benchmarks: ten branches (some
+// with a number ending in "*", so the extension follows the branch prefix in the calling number),
+// 300 extensions, 500 cost-centre assignments with validity periods, 25 zones with German names
+// and their discounts, and 2,000 destinations called with a skewed (Zipf-like) frequency, all
+// through 2003. Everything follows from the seed: the same seed gives the same bytes (with the
+// same standard library; its distributions are not specified bit for bit across vendors).
+class EdiGenerator
+{
+public:
+    static constexpr quint32 kDefaultSeed = 20030101;
+    static constexpr int kYear = 2003;
+
+    struct Branch
+    {
+        QString kurz;
+        QString name;
+        QString aNummer;   // ends in "*" when the extension follows it in the calling number
+        bool star = false;
+    };
+    struct Extension
+    {
+        int branch = 0;       // index into branches()
+        int number = 0;       // the extension as a whole number
+        QByteArray callingNumber;   // field 2 of its calls
+        QByteArray extensionField;  // field 3 of its calls
+    };
+    struct Zone
+    {
+        int code = 0;
+        QString name;
+        double share = 0;          // share of the destinations
+        double euroPerMinute = 0;  // business time; leisure time costs 60 percent of it
+        double setupEuro = 0;
+        double medianSeconds = 0;
+    };
+    struct Destination
+    {
+        int zone = 0;         // index into zones()
+        QByteArray bNummer;   // UTF-8, field 4
+        QByteArray ziel;      // UTF-8, field 14
+    };
+    struct Assignment
+    {
+        QString filialeId;
+        QString nebenstelle;
+        double vonZeit = 0;
+        double bisZeit = 0;
+        QString kostenstelle;
+    };
+    struct ZoneDiscount
+    {
+        QString zone;
+        QString gz;
+        double rabattProz = 0;
+        QString ias;
+    };
+
+    explicit EdiGenerator(quint32 seed = kDefaultSeed);
+
+    quint32 seed() const { return m_seed; }
+    const std::vector<Branch>& branches() const { return m_branches; }
+    const std::vector<Extension>& extensions() const { return m_extensions; }
+    const std::vector<Zone>& zones() const { return m_zones; }
+    const std::vector<Destination>& destinations() const { return m_destinations; }
+    const std::vector<Assignment>& assignments() const { return m_assignments; }
+    const std::vector<ZoneDiscount>& zoneDiscounts() const { return m_zoneDiscounts; }
+
+    // Inserts the branches, cost-centre assignments and zone discounts in one transaction.
+    // Throws RuboError.
+    void writeReferenceData(RuboDatabase& db) const;
+
+    // Writes the file in UTF-8 with CR LF line ends: two header records, `calls` call records
+    // ("280") in chronological order, a monthly subtotal record ("290") after each month and a
+    // trailer ("900"). The same seed and count give the same file. False on a write error.
+    bool writeEdi(QIODevice& out, qint64 calls) const;
+    bool writeEdiFile(const QString& path, qint64 calls, QString* error = nullptr) const;
+
+private:
+    void buildBranches(std::mt19937& rng);
+    void buildZones();
+    void buildDestinations(std::mt19937& rng);
+    void buildAssignments(std::mt19937& rng);
+    void buildZoneDiscounts();
+
+    quint32 m_seed;
+    std::vector<Branch> m_branches;
+    std::vector<Extension> m_extensions;
+    std::vector<Zone> m_zones;
+    std::vector<Destination> m_destinations;
+    std::vector<Assignment> m_assignments;
+    std::vector<ZoneDiscount> m_zoneDiscounts;
+    std::vector<double> m_extensionWeights;
+    std::vector<double> m_destinationWeights;
+};
+
+// Stands in for the user in a benchmark: answers every question with No, shows nothing, and
+// keeps every message, since any message means the run measured something other than an import.
+class BenchUi : public RuboUi
+{
+public:
+    BenchUi();
+    ~BenchUi() override;
+
+    void setStatusPanel(int, const QString&) override { ++statusTexts; }
+    void clearStatusPanels() override {}
+    void messageOk(const QString& text, MsgKind) override { messages << text; }
+    bool askYesNo(const QString& text) override
+    {
+        messages << text;
+        return false;
+    }
+    void processEvents() override {}
+    void setWaitCursor(bool) override {}
+
+    QStringList messages;
+    qint64 statusTexts = 0;
+
+private:
+    RuboUi* m_previous = nullptr;
+};
+
+// Peak resident memory of this process so far (VmHWM), in KiB; -1 where /proc is missing.
+qint64 PeakRssKb();
+
+// Builds a database for the benchmarks that read calls: in `directory`, writes "calls.edi" with
+// `calls` calls and "RuboTool.mdb" (which must not exist yet) with the reference data, and
+// imports the file into it through the real import. False, with the reason in *error, on any
+// message or failure.
+bool BuildCallDatabase(const QString& directory, qint64 calls, quint32 seed = EdiGenerator::kDefaultSeed,
+                       QString* error = nullptr);

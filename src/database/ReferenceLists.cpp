@@ -1,0 +1,384 @@
+#include "ReferenceLists.h"
+
+#include "Conversions.h"
+#include "Messages.h"
+#include "RuboEngine.h"
+#include "RuboError.h"
+#include "dmlMain.h"
+
+#include <algorithm>
+#include <limits>
+
+namespace {
+
+// Index of a result column by name; the lists read their tables with "SELECT *".
+int columnIndex(const RuboStatement& stmt, const char* name)
+{
+    const QLatin1String wanted(name);
+    for (int i = 0; i < stmt.columnCount(); ++i)
+        if (stmt.columnName(i).compare(wanted, Qt::CaseInsensitive) == 0)
+            return i;
+    throw RuboError(QStringLiteral("Feld %1 nicht gefunden.").arg(wanted));
+}
+
+// A date column left empty, as NULL or as blank text, has no meaningful serial.
+bool isMissing(const QVariant& value)
+{
+    if (value.isNull() || !value.isValid())
+        return true;
+    return value.typeId() == QMetaType::QString && value.toString().trimmed().isEmpty();
+}
+
+// The sort key of an extension: a whole number, anything else counts 0.
+qint64 extensionKey(const QString& text)
+{
+    qint64 value = 0;
+    return ParseWholeNumber(text, value) ? value : 0;
+}
+
+RuboDatabase& referenceDatabase()
+{
+    if (!dmMain)
+        throw RuboError(QStringLiteral("Keine Datenbankverbindung."));
+    return dmMain->RuboDB();
+}
+
+const QString kNoMatch = QStringLiteral("x");
+
+} // namespace
+
+bool ParseWholeNumber(QStringView text, qint64& value)
+{
+    if (text.isEmpty())
+        return false;
+    qint64 result = 0;
+    for (const QChar c : text) {
+        if (c < QLatin1Char('0') || c > QLatin1Char('9'))
+            return false;
+        const int digit = c.unicode() - '0';
+        if (result > (std::numeric_limits<qint64>::max() - digit) / 10)
+            return false;
+        result = result * 10 + digit;
+    }
+    value = result;
+    return true;
+}
+
+// ---------------------------------------------------------------------------------------------
+
+bool DBFilialen::Load(RuboDatabase& db)
+{
+    if (!m_dirty)
+        return false;
+    QList<FilialeEntry> entries;
+    RuboStatement stmt(db, QStringLiteral("SELECT * FROM Filialen"));
+    const int kurz = columnIndex(stmt, "Kurz");
+    const int name = columnIndex(stmt, "Name");
+    const int aNummer = columnIndex(stmt, "ANummer");
+    while (stmt.step()) {
+        FilialeEntry e;
+        e.Kurz = VariantToText(stmt.column(kurz));
+        e.Name = VariantToText(stmt.column(name));
+        e.ANummer = VariantToText(stmt.column(aNummer));
+        if (e.ANummer.endsWith(QLatin1Char('*')))
+            e.Prefix = e.ANummer.left(e.ANummer.size() - 1);
+        entries.append(std::move(e));
+    }
+    // Longest number first, so the first match is the longest matching one.
+    std::sort(entries.begin(), entries.end(), [](const FilialeEntry& a, const FilialeEntry& b) {
+        return a.ANummer.size() > b.ANummer.size();
+    });
+    m_entries = std::move(entries);
+    m_dirty = false;
+    return true;
+}
+
+bool DBFilialen::SetDirty(bool dirty)
+{
+    const bool previous = m_dirty;
+    m_dirty = dirty;
+    return previous;
+}
+
+const FilialeEntry* DBFilialen::FindEntry(QStringView aNummer, QStringView* rest) const
+{
+    if (rest)
+        *rest = QStringView();
+    for (const FilialeEntry& e : m_entries) {
+        if (!e.ANummer.isEmpty() && aNummer.startsWith(e.ANummer))
+            return &e;
+        if (!e.Prefix.isEmpty() && aNummer.startsWith(e.Prefix)) {
+            if (rest)
+                *rest = aNummer.mid(e.Prefix.size()).left(999);
+            return &e;
+        }
+    }
+    return nullptr;
+}
+
+bool DBFilialen::Find(QStringView aNummer, QString& kurz, QString& name, QString* rest) const
+{
+    QStringView restView;
+    const FilialeEntry* e = FindEntry(aNummer, &restView);
+    if (rest)
+        *rest = restView.toString();
+    if (!e) {
+        kurz = kNoMatch;
+        name.clear();
+        return false;
+    }
+    kurz = e->Kurz;
+    name = e->Name;
+    return true;
+}
+
+const FilialeEntry* DBFilialen::At(int index) const
+{
+    if (index < 0 || index >= m_entries.size())
+        return nullptr;
+    return &m_entries.at(index);
+}
+
+// ---------------------------------------------------------------------------------------------
+
+bool DBKostenstellen::Load(RuboDatabase& db)
+{
+    if (!m_dirty)
+        return false;
+    QList<KostenstelleEntry> entries;
+    RuboStatement stmt(db, QStringLiteral("SELECT * FROM Kostenstellen"));
+    const int kostenstelle = columnIndex(stmt, "Kostenstelle");
+    const int vonZeit = columnIndex(stmt, "VonZeit");
+    const int bisZeit = columnIndex(stmt, "BisZeit");
+    const int nebenstelle = columnIndex(stmt, "Nebenstelle");
+    const int filialeId = columnIndex(stmt, "FilialeID");
+    while (stmt.step()) {
+        KostenstelleEntry e;
+        e.Kostenstelle = VariantToText(stmt.column(kostenstelle));
+        const QVariant von = stmt.column(vonZeit);
+        const QVariant bis = stmt.column(bisZeit);
+        if (isMissing(von))
+            throw RuboError(QStringLiteral("In der Tabelle Kostenstellen fehlt bei der Kostenstelle \"%1\" "
+                                           "das Datum \"gültig von\" (VonZeit).")
+                                .arg(e.Kostenstelle));
+        if (isMissing(bis))
+            throw RuboError(QStringLiteral("In der Tabelle Kostenstellen fehlt bei der Kostenstelle \"%1\" "
+                                           "das Datum \"gültig bis\" (BisZeit).")
+                                .arg(e.Kostenstelle));
+        e.VonZeit = VariantToFloat(von);
+        e.BisZeit = VariantToFloat(bis);
+        e.Nebenstelle = VariantToText(stmt.column(nebenstelle));
+        e.FilialeID = VariantToText(stmt.column(filialeId));
+        e.NebenstelleKey = extensionKey(e.Nebenstelle);
+        entries.append(std::move(e));
+    }
+    // Shortest branch first (the entries for every branch before those of one branch), then by
+    // extension; the lookup lets a later match of a kind win, which gives the precedence.
+    std::sort(entries.begin(), entries.end(), [](const KostenstelleEntry& a, const KostenstelleEntry& b) {
+        if (a.FilialeID.size() != b.FilialeID.size())
+            return a.FilialeID.size() < b.FilialeID.size();
+        return a.NebenstelleKey < b.NebenstelleKey;
+    });
+    m_entries = std::move(entries);
+    m_dirty = false;
+    return true;
+}
+
+bool DBKostenstellen::SetDirty(bool dirty)
+{
+    const bool previous = m_dirty;
+    m_dirty = dirty;
+    return previous;
+}
+
+bool DBKostenstellen::Find(QStringView filialeId, QStringView nebenstelle, double zeit, QString& kostenstelle) const
+{
+    const KostenstelleEntry* current = nullptr;
+    for (const KostenstelleEntry& e : m_entries) {
+        if (!(e.VonZeit <= zeit && zeit <= e.BisZeit))
+            continue;
+        const bool sameBranch = e.FilialeID == filialeId;
+        const bool sameExtension = e.Nebenstelle == nebenstelle;
+        if (sameBranch && sameExtension) {
+            current = &e;
+            break;
+        }
+        const bool anyBranch = e.FilialeID.isEmpty();
+        const bool anyExtension = e.Nebenstelle.isEmpty();
+        if ((anyBranch && (anyExtension || sameExtension)) || (sameBranch && anyExtension))
+            current = &e;
+    }
+    if (!current) {
+        kostenstelle = kNoMatch;
+        return false;
+    }
+    kostenstelle = current->Kostenstelle;
+    return true;
+}
+
+// ---------------------------------------------------------------------------------------------
+
+bool DBZonenrabatte::Load(RuboDatabase& db)
+{
+    if (!m_dirty)
+        return false;
+    QList<ZonenrabattEntry> entries;
+    RuboStatement stmt(db, QStringLiteral("SELECT * FROM Zonenrabatte"));
+    const int zone = columnIndex(stmt, "Zone");
+    const int gz = columnIndex(stmt, "GZ");
+    const int rabattProz = columnIndex(stmt, "RabattProz");
+    const int ias = columnIndex(stmt, "IAS");
+    while (stmt.step()) {
+        ZonenrabattEntry e;
+        e.Zone = VariantToText(stmt.column(zone));
+        e.GZ = VariantToText(stmt.column(gz));
+        e.RabattProz = float(VariantToFloat(stmt.column(rabattProz)));
+        e.IAS = VariantToText(stmt.column(ias));
+        entries.append(std::move(e));
+    }
+    // The zone list has no sort key: it keeps the order the engine returned.
+    m_entries = std::move(entries);
+    m_dirty = false;
+    return true;
+}
+
+bool DBZonenrabatte::SetDirty(bool dirty)
+{
+    const bool previous = m_dirty;
+    m_dirty = dirty;
+    return previous;
+}
+
+const ZonenrabattEntry* DBZonenrabatte::FindEntry(QStringView zone, QStringView gz) const
+{
+    for (const ZonenrabattEntry& e : m_entries)
+        if (e.Zone == zone && e.GZ == gz)
+            return &e;
+    return nullptr;
+}
+
+bool DBZonenrabatte::Find(QStringView zone, QStringView gz, float& rabattProz, QString& ias) const
+{
+    if (const ZonenrabattEntry* e = FindEntry(zone, gz)) {
+        rabattProz = e->RabattProz;
+        ias = e->IAS;
+        return true;
+    }
+    rabattProz = 0;
+    ias.clear();
+    return false;
+}
+
+bool DBZonenrabatte::AnyDiscount() const
+{
+    return std::any_of(m_entries.cbegin(), m_entries.cend(),
+                       [](const ZonenrabattEntry& e) { return e.RabattProz > 0; });
+}
+
+// ---------------------------------------------------------------------------------------------
+
+DBFilialen& TheFilialen()
+{
+    static DBFilialen list;
+    return list;
+}
+
+DBKostenstellen& TheKostenstellen()
+{
+    static DBKostenstellen list;
+    return list;
+}
+
+DBZonenrabatte& TheZonenrabatte()
+{
+    static DBZonenrabatte list;
+    return list;
+}
+
+bool LoadFilialen()
+{
+    if (!TheFilialen().isDirty())
+        return false;
+    return TheFilialen().Load(referenceDatabase());
+}
+
+void LoadKostenstellen()
+{
+    if (TheKostenstellen().isDirty())
+        TheKostenstellen().Load(referenceDatabase());
+}
+
+void LoadZonenrabatte()
+{
+    if (TheZonenrabatte().isDirty())
+        TheZonenrabatte().Load(referenceDatabase());
+}
+
+bool SetFilialenDirty(bool dirty)
+{
+    return TheFilialen().SetDirty(dirty);
+}
+
+bool SetKostenstellenDirty(bool dirty)
+{
+    return TheKostenstellen().SetDirty(dirty);
+}
+
+bool SetZonenrabatteDirty(bool dirty)
+{
+    return TheZonenrabatte().SetDirty(dirty);
+}
+
+const FilialeEntry* FindFilialeEntry(QStringView aNummer, QStringView* rest)
+{
+    LoadFilialen();
+    return TheFilialen().FindEntry(aNummer, rest);
+}
+
+bool FindFiliale(QStringView aNummer, QString& kurz, QString& name, QString* rest)
+{
+    LoadFilialen();
+    return TheFilialen().Find(aNummer, kurz, name, rest);
+}
+
+bool FindKostenstelle(QStringView filialeId, QStringView nebenstelle, double zeit, QString& kostenstelle)
+{
+    LoadKostenstellen();
+    return TheKostenstellen().Find(filialeId, nebenstelle, zeit, kostenstelle);
+}
+
+bool FindZonenrabatt(QStringView zone, QStringView gz, float& rabattProz, QString& ias)
+{
+    LoadZonenrabatte();
+    if (TheZonenrabatte().Find(zone, gz, rabattProz, ias))
+        return true;
+
+    // The zone is stored under its full name (apostrophe included, the value is bound), so the
+    // next lookup finds it and it is added only once.
+    RuboQuery insert(referenceDatabase());
+    insert.setSql(QStringLiteral("insert into Zonenrabatte (Zone, GZ, RabattProz, IAS) values (Zone_, GZ_, RabattProz_, IAS_)"));
+    insert.setParam(QStringLiteral("Zone_"), zone.isEmpty() ? QStringLiteral("") : zone.toString());
+    insert.setParam(QStringLiteral("GZ_"), gz.isEmpty() ? QStringLiteral("") : gz.toString());
+    insert.setParam(QStringLiteral("RabattProz_"), 0.0);
+    insert.setParam(QStringLiteral("IAS_"), QStringLiteral(""));
+    try {
+        insert.execute();
+        SetZonenrabatteDirty(true);
+    } catch (const RuboError& e) {
+        MessageOk(QStringLiteral("Datenbankfehler beim Einfügen in Tabelle Zonenrabatte.\n") + QStringLiteral("Meldung: ")
+                  + e.message() + QStringLiteral("\n") + QStringLiteral("Stmt:") + insert.sql());
+    }
+    return false;
+}
+
+const FilialeEntry* FilialeAt(int index)
+{
+    LoadFilialen();
+    return TheFilialen().At(index);
+}
+
+bool AnyZoneDiscount()
+{
+    LoadZonenrabatte();
+    return TheZonenrabatte().AnyDiscount();
+}

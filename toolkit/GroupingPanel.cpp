@@ -1,0 +1,133 @@
+#include "GroupingPanel.h"
+
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QMimeData>
+#include <QPainter>
+
+namespace {
+constexpr int kHintLeft = 10;
+constexpr int kBoxGap = 6;
+constexpr int kBoxPadding = 8;
+}
+
+QString GroupingPanel::fieldMimeType()
+{
+    return QStringLiteral("application/x-rubo-grid-field");
+}
+
+GroupingPanel::GroupingPanel(QWidget* parent)
+    : QWidget(parent)
+    , m_color(Qt::lightGray)
+    , m_headerFont(font())
+{
+    setAcceptDrops(true);
+    setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
+}
+
+void GroupingPanel::setHint(const QString& hint)
+{
+    m_hint = hint;
+    update();
+}
+
+void GroupingPanel::setColor(const QColor& color)
+{
+    m_color = color;
+    update();
+}
+
+void GroupingPanel::setHeaderFont(const QFont& font)
+{
+    m_headerFont = font;
+    updateGeometry();
+    update();
+}
+
+void GroupingPanel::setCaptions(const QStringList& captions)
+{
+    m_captions = captions;
+    update();
+}
+
+void GroupingPanel::setAcceptField(std::function<bool(const QString&)> accept)
+{
+    m_accept = std::move(accept);
+}
+
+QSize GroupingPanel::sizeHint() const
+{
+    const int line = qMax(fontMetrics().height(), QFontMetrics(m_headerFont).height());
+    return QSize(200, 2 * line + 8);
+}
+
+QSize GroupingPanel::minimumSizeHint() const
+{
+    return QSize(0, sizeHint().height());
+}
+
+void GroupingPanel::paintEvent(QPaintEvent* event)
+{
+    QPainter painter(this);
+    painter.fillRect(event->rect(), m_color);
+
+    if (m_captions.isEmpty()) {
+        const int top = (height() - QFontMetrics(m_headerFont).height()) / 2;
+        painter.setPen(palette().color(QPalette::WindowText));
+        painter.drawText(QPoint(kHintLeft, top + painter.fontMetrics().ascent()), m_hint);
+        return;
+    }
+
+    const QFontMetrics fm = painter.fontMetrics();
+    const int boxHeight = fm.height() + 6;
+    const int top = (height() - boxHeight) / 2;
+    int x = kHintLeft;
+    for (const QString& caption : m_captions) {
+        const QRect box(x, top, fm.horizontalAdvance(caption) + 2 * kBoxPadding, boxHeight);
+        painter.fillRect(box, palette().color(QPalette::Button));
+        painter.setPen(palette().color(QPalette::Dark));
+        painter.drawRect(box.adjusted(0, 0, -1, -1));
+        painter.setPen(palette().color(QPalette::ButtonText));
+        painter.drawText(box, Qt::AlignCenter, caption);
+        x = box.right() + 1 + kBoxGap;
+    }
+}
+
+QString GroupingPanel::droppedField(const QMimeData* mime) const
+{
+    if (!mime)
+        return {};
+    QString field = mime->hasFormat(fieldMimeType()) ? QString::fromUtf8(mime->data(fieldMimeType()))
+                                                     : mime->text();
+    field = field.trimmed();
+    if (field.isEmpty() || !m_accept || !m_accept(field))
+        return {};
+    return field;
+}
+
+void GroupingPanel::dragEnterEvent(QDragEnterEvent* event)
+{
+    if (droppedField(event->mimeData()).isEmpty())
+        event->ignore();
+    else
+        event->acceptProposedAction();
+}
+
+void GroupingPanel::dragMoveEvent(QDragMoveEvent* event)
+{
+    if (droppedField(event->mimeData()).isEmpty())
+        event->ignore();
+    else
+        event->acceptProposedAction();
+}
+
+void GroupingPanel::dropEvent(QDropEvent* event)
+{
+    const QString field = droppedField(event->mimeData());
+    if (field.isEmpty()) {
+        event->ignore();
+        return;
+    }
+    event->acceptProposedAction();
+    Q_EMIT fieldDropped(field);
+}
