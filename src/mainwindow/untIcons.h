@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QIcon>
+#include <QList>
+#include <QPixmap>
+#include <QString>
+
+class QApplication;
+
+// The program's own pictures, drawn in code so they scale and need no image files.
+
+// Pictures 0 to 5 of the toolbar: open, export, call report, sums report, branches, cost centres.
+QIcon ToolbarIcon(int index);
+// The picture list of a grouping's tree (its `pictureList` name, e.g. "imglZone"): one picture for
+// the root and one per level, 16 by 16. An unknown name gives the five pictures of "imglFilialeKosten".
+QList<QIcon> TreePictures(const QString& pictureList);
+// The logo at the right of the toolbar, drawn for the given size.
+QPixmap LogoPixmap(const QSize& size);
+// Window and desktop icon.
+QIcon ApplicationIcon();
+
+// Title, organisation and application names for QSettings, window icon, and the German
+// translation of Qt's own dialogs and buttons (qtbase "de").
+void SetupApplication(QApplication& app);
