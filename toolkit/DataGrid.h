@@ -13,6 +13,7 @@
 #include <QWidget>
 #include <functional>
 
+class QDialog;
 class QTableView;
 class QSettings;
 class GroupingPanel;
@@ -155,18 +156,25 @@ public:
     void setGroupedFields(const QStringList& fields);   // unknown or repeated fields are dropped
 
     // Stores and restores per column position, visibility, width and sort, and the panel's
-    // visibility, under the settings group `key`.
+    // visibility, under the settings group `key`. Restoring only sets the sort state: the owner
+    // decides whether to hand orderByText() to the model.
     void saveLayout(QSettings& settings, const QString& key) const;
     void restoreLayout(QSettings& settings, const QString& key);
 
     int currentRow() const;
     QList<int> selectedRows() const;   // ascending
 
+    // "Spalten auswählen": a small tool window with a check box per column; not modal.
+    void showColumnChooser();
+    void closeColumnChooser();
+    bool isColumnChooserVisible() const;
+
 Q_SIGNALS:
     // A header click on a column: the owner sets its sort order and decides.
     void columnClicked(const QString& field);
     void rowDoubleClicked(int row);
     void groupingChanged(const QStringList& fields);
+    void columnChooserClosed();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -182,7 +190,12 @@ private:
     bool canGroup(const QString& field) const;
     void groupField(const QString& field);
     void startHeaderDrag();
+    QString fieldOfSection(int section) const;
+    void refreshColumnChooser();
 
+    friend class GridHeader;
+
+    QPointer<QDialog> m_columnChooser;
     QTableView* m_view = nullptr;
     GridHeader* m_header = nullptr;
     GroupingPanel* m_groupingPanel = nullptr;

@@ -3,6 +3,7 @@
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QMimeData>
+#include <QMouseEvent>
 #include <QPainter>
 
 namespace {
@@ -69,7 +70,7 @@ QSize GroupingPanel::minimumSizeHint() const
 void GroupingPanel::paintEvent(QPaintEvent* event)
 {
     QPainter painter(this);
-    painter.fillRect(event->rect(), m_color);
+    painter.fillRect(event->rect(), m_color.isValid() ? m_color : palette().color(QPalette::Window));
 
     if (m_captions.isEmpty()) {
         const int top = (height() - QFontMetrics(m_headerFont).height()) / 2;
@@ -78,19 +79,42 @@ void GroupingPanel::paintEvent(QPaintEvent* event)
         return;
     }
 
-    const QFontMetrics fm = painter.fontMetrics();
-    const int boxHeight = fm.height() + 6;
-    const int top = (height() - boxHeight) / 2;
-    int x = kHintLeft;
-    for (const QString& caption : m_captions) {
-        const QRect box(x, top, fm.horizontalAdvance(caption) + 2 * kBoxPadding, boxHeight);
+    const QList<QRect> boxes = captionBoxes();
+    for (int i = 0; i < boxes.size(); ++i) {
+        const QRect& box = boxes.at(i);
+        const QString& caption = m_captions.at(i);
         painter.fillRect(box, palette().color(QPalette::Button));
         painter.setPen(palette().color(QPalette::Dark));
         painter.drawRect(box.adjusted(0, 0, -1, -1));
         painter.setPen(palette().color(QPalette::ButtonText));
         painter.drawText(box, Qt::AlignCenter, caption);
-        x = box.right() + 1 + kBoxGap;
     }
+}
+
+QList<QRect> GroupingPanel::captionBoxes() const
+{
+    const QFontMetrics fm = fontMetrics();
+    const int boxHeight = fm.height() + 6;
+    const int top = (height() - boxHeight) / 2;
+    QList<QRect> boxes;
+    int x = kHintLeft;
+    for (const QString& caption : m_captions) {
+        boxes << QRect(x, top, fm.horizontalAdvance(caption) + 2 * kBoxPadding, boxHeight);
+        x = boxes.constLast().right() + 1 + kBoxGap;
+    }
+    return boxes;
+}
+
+void GroupingPanel::mouseDoubleClickEvent(QMouseEvent* event)
+{
+    const QList<QRect> boxes = captionBoxes();
+    for (int i = 0; i < boxes.size(); ++i) {
+        if (boxes.at(i).contains(event->position().toPoint())) {
+            Q_EMIT captionDoubleClicked(i);
+            return;
+        }
+    }
+    QWidget::mouseDoubleClickEvent(event);
 }
 
 QString GroupingPanel::droppedField(const QMimeData* mime) const

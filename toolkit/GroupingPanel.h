@@ -34,15 +34,19 @@ public:
 
 Q_SIGNALS:
     void fieldDropped(const QString& field);
+    // A double click on the box of the grouped column at `index` (grouping order).
+    void captionDoubleClicked(int index);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dragMoveEvent(QDragMoveEvent* event) override;
     void dropEvent(QDropEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
 
 private:
     QString droppedField(const QMimeData* mime) const;
+    QList<QRect> captionBoxes() const;
 
     QString m_hint;
     QColor m_color;

@@ -1,0 +1,1128 @@
+#include "DataGrid.h"
+
+#include "GroupingPanel.h"
+
+#include <QApplication>
+#include <QDialog>
+#include <QDrag>
+#include <QHeaderView>
+#include <QItemSelectionModel>
+#include <QListWidget>
+#include <QMimeData>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QSettings>
+#include <QSet>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QSqlRecord>
+#include <QStyle>
+#include <QStyleOptionHeader>
+#include <QTableView>
+#include <QVBoxLayout>
+
+#include <algorithm>
+#include <climits>
+
+// ---------------------------------------------------------------------------------------------
+// SqlPagedModel
+
+namespace {
+
+int indexOfName(const QStringList& names, const QString& name)
+{
+    const int exact = names.indexOf(name);
+    if (exact >= 0)
+        return exact;
+    for (int i = 0; i < names.size(); ++i) {
+        if (names.at(i).compare(name, Qt::CaseInsensitive) == 0)
+            return i;
+    }
+    return -1;
+}
+
+template <typename T>
+const T* findIgnoringCase(const QHash<QString, T>& hash, const QString& key)
+{
+    auto it = hash.constFind(key);
+    if (it != hash.constEnd())
+        return &it.value();
+    for (it = hash.constBegin(); it != hash.constEnd(); ++it) {
+        if (it.key().compare(key, Qt::CaseInsensitive) == 0)
+            return &it.value();
+    }
+    return nullptr;
+}
+
+// A trailing semicolon would end the statement inside the wrapping sub-select.
+QString bareStatement(const QString& sql)
+{
+    QString s = sql.trimmed();
+    while (s.endsWith(QLatin1Char(';')))
+        s = s.left(s.size() - 1).trimmed();
+    return s;
+}
+
+QString noStatementText()
+{
+    return QStringLiteral("Es ist keine Abfrage geöffnet.");
+}
+
+} // namespace
+
+SqlPagedModel::SqlPagedModel(QObject* parent)
+    : QAbstractTableModel(parent)
+{
+}
+
+bool SqlPagedModel::setQuery(const QSqlDatabase& db, const QString& sql, qint64 rowCount)
+{
+    const bool wasOpen = m_open;
+    beginResetModel();
+    clearPages();
+    m_open = false;
+    m_fields.clear();
+    m_orderBy.clear();
+    m_rowCount = 0;
+    m_fetchedRows = 0;
+    m_lastError.clear();
+    m_db = db;
+    m_sql = bareStatement(sql);
+
+    bool ok = !m_sql.isEmpty();
+    if (!ok)
+        m_lastError = QStringLiteral("Die Abfrage ist leer.");
+    if (ok) {
+        // LIMIT 0 lets the engine check the statement and name its fields without reading rows.
+        QSqlQuery probe(m_db);
+        probe.setForwardOnly(true);
+        ok = probe.exec(selectText() + QStringLiteral(" LIMIT 0"));
+        if (!ok) {
+            m_lastError = probe.lastError().text();
+        } else {
+            const QSqlRecord record = probe.record();
+            for (int i = 0; i < record.count(); ++i)
+                m_fields << record.fieldName(i);
+        }
+    }
+    if (ok && rowCount < 0) {
+        QSqlQuery count(m_db);
+        count.setForwardOnly(true);
+        ok = count.exec(QStringLiteral("SELECT COUNT(*) FROM (%1)").arg(m_sql)) && count.next();
+        if (ok)
+            rowCount = count.value(0).toLongLong();
+        else
+            m_lastError = count.lastError().text();
+    }
+    if (ok) {
+        m_rowCount = qMax<qint64>(0, rowCount);
+        m_open = true;
+        rebuildColumnSettings();
+        if (m_holdAll) {
+            ok = loadAllRows();
+            // Rows held are the truth; a count handed in may be stale.
+            qint64 held = 0;
+            for (const auto& page : std::as_const(m_pages))
+                held += page.size();
+            m_rowCount = held;
+        }
+    }
+    if (!ok) {
+        const QString error = m_lastError;
+        clearPages();
+        m_open = false;
+        m_fields.clear();
+        m_rowCount = 0;
+        m_lastError = error;
+    }
+    endResetModel();
+
+    if (ok)
+        Q_EMIT openChanged(true);
+    else if (wasOpen)
+        Q_EMIT openChanged(false);
+    return ok;
+}
+
+void SqlPagedModel::close()
+{
+    const bool wasOpen = m_open;
+    beginResetModel();
+    clearPages();
+    m_open = false;
+    m_sql.clear();
+    m_orderBy.clear();
+    m_fields.clear();
+    m_rowCount = 0;
+    m_columnFormatters.clear();
+    m_columnAlignments.clear();
+    endResetModel();
+    if (wasOpen)
+        Q_EMIT openChanged(false);
+}
+
+bool SqlPagedModel::setOrderBy(const QString& orderBy)
+{
+    if (!m_open) {
+        m_lastError = noStatementText();
+        return false;
+    }
+    const QString order = orderBy.trimmed();
+    if (!order.isEmpty()) {
+        QSqlQuery probe(m_db);
+        probe.setForwardOnly(true);
+        if (!probe.exec(QStringLiteral("SELECT * FROM (%1) ORDER BY %2 LIMIT 0").arg(m_sql, order))) {
+            m_lastError = probe.lastError().text();
+            return false;
+        }
+    }
+
+    // Same rows and columns in another order: the header keeps its moved and hidden sections.
+    Q_EMIT layoutAboutToBeChanged();
+    const QString oldOrder = m_orderBy;
+    m_orderBy = order;
+    clearPages();
+    bool ok = true;
+    if (m_holdAll && !loadAllRows()) {
+        m_orderBy = oldOrder;
+        clearPages();
+        loadAllRows();
+        ok = false;
+    }
+    Q_EMIT layoutChanged();
+    return ok;
+}
+
+void SqlPagedModel::setHoldAllRows(bool on)
+{
+    if (m_holdAll == on)
+        return;
+    m_holdAll = on;
+    if (!m_open)
+        return;
+    if (on) {
+        loadAllRows();
+    } else {
+        trimCache();
+    }
+}
+
+int SqlPagedModel::fieldIndex(const QString& field) const
+{
+    return indexOfName(m_fields, field);
+}
+
+QVariant SqlPagedModel::value(int row, int column) const
+{
+    if (column < 0 || column >= m_fields.size())
+        return {};
+    const QList<QVariant>* values = rowAt(row);
+    if (!values || column >= values->size())
+        return {};
+    return values->at(column);
+}
+
+QVariant SqlPagedModel::value(int row, const QString& field) const
+{
+    return value(row, fieldIndex(field));
+}
+
+void SqlPagedModel::setFormatter(const QString& field, std::function<QString(const QVariant&)> formatter)
+{
+    if (formatter)
+        m_formatters.insert(field, std::move(formatter));
+    else
+        m_formatters.remove(field);
+    rebuildColumnSettings();
+    if (rowCount() > 0 && columnCount() > 0)
+        Q_EMIT dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1), {Qt::DisplayRole});
+}
+
+void SqlPagedModel::setAlignment(const QString& field, Qt::Alignment alignment)
+{
+    auto it = m_alignments.constFind(field);
+    if (it != m_alignments.constEnd() && it.value() == alignment)
+        return;
+    m_alignments.insert(field, alignment);
+    rebuildColumnSettings();
+    if (rowCount() > 0 && columnCount() > 0)
+        Q_EMIT dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1), {Qt::TextAlignmentRole});
+}
+
+int SqlPagedModel::rowCount(const QModelIndex& parent) const
+{
+    if (parent.isValid() || !m_open)
+        return 0;
+    return int(qMin<qint64>(m_rowCount, INT_MAX));
+}
+
+int SqlPagedModel::columnCount(const QModelIndex& parent) const
+{
+    if (parent.isValid() || !m_open)
+        return 0;
+    return int(m_fields.size());
+}
+
+QVariant SqlPagedModel::data(const QModelIndex& index, int role) const
+{
+    if (!index.isValid() || index.row() >= rowCount() || index.column() >= columnCount())
+        return {};
+    const int column = index.column();
+    switch (role) {
+    case Qt::DisplayRole: {
+        const QVariant v = value(index.row(), column);
+        if (v.isNull())
+            return QString();
+        const auto& formatter = m_columnFormatters.value(column);
+        return formatter ? formatter(v) : v.toString();
+    }
+    case Qt::EditRole:
+        return value(index.row(), column);
+    case Qt::TextAlignmentRole: {
+        const int alignment = m_columnAlignments.value(column);
+        return alignment ? QVariant(alignment) : QVariant();
+    }
+    default:
+        return {};
+    }
+}
+
+QVariant SqlPagedModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (role != Qt::DisplayRole)
+        return QAbstractTableModel::headerData(section, orientation, role);
+    if (orientation == Qt::Horizontal)
+        return section >= 0 && section < m_fields.size() ? QVariant(m_fields.at(section)) : QVariant();
+    return section + 1;
+}
+
+const QList<QVariant>* SqlPagedModel::rowAt(int row) const
+{
+    if (!m_open || row < 0 || row >= m_rowCount)
+        return nullptr;
+    const int page = row / kPageRows;
+    auto it = m_pages.constFind(page);
+    if (it == m_pages.constEnd()) {
+        if (m_holdAll || !loadPage(page))
+            return nullptr;
+        it = m_pages.constFind(page);
+    } else if (!m_holdAll && m_pageOrder.constLast() != page) {
+        m_pageOrder.removeOne(page);
+        m_pageOrder.append(page);
+    }
+    const QList<QList<QVariant>>& rows = it.value();
+    const int inPage = row % kPageRows;
+    return inPage < rows.size() ? &rows.at(inPage) : nullptr;
+}
+
+bool SqlPagedModel::loadPage(int page) const
+{
+    QSqlQuery query(m_db);
+    query.setForwardOnly(true);
+    // Concatenated, not arg()-chained: the statement itself may hold "%1" in a LIKE pattern.
+    const QString sql = selectText() + QStringLiteral(" LIMIT ") + QString::number(kPageRows)
+                        + QStringLiteral(" OFFSET ") + QString::number(qint64(page) * kPageRows);
+    if (!query.exec(sql)) {
+        m_lastError = query.lastError().text();
+        return false;
+    }
+    const int columns = int(m_fields.size());
+    QList<QList<QVariant>> rows;
+    rows.reserve(kPageRows);
+    while (query.next()) {
+        QList<QVariant> values;
+        values.reserve(columns);
+        for (int c = 0; c < columns; ++c)
+            values.append(query.value(c));
+        rows.append(std::move(values));
+    }
+    m_fetchedRows += rows.size();
+    m_pages.insert(page, std::move(rows));
+    m_pageOrder.append(page);
+    trimCache();
+    return true;
+}
+
+bool SqlPagedModel::loadAllRows() const
+{
+    clearPages();
+    QSqlQuery query(m_db);
+    query.setForwardOnly(true);
+    if (!query.exec(selectText())) {
+        m_lastError = query.lastError().text();
+        return false;
+    }
+    const int columns = int(m_fields.size());
+    QList<QList<QVariant>> rows;
+    int page = 0;
+    while (query.next()) {
+        QList<QVariant> values;
+        values.reserve(columns);
+        for (int c = 0; c < columns; ++c)
+            values.append(query.value(c));
+        rows.append(std::move(values));
+        ++m_fetchedRows;
+        if (rows.size() == kPageRows) {
+            m_pages.insert(page, std::move(rows));
+            m_pageOrder.append(page++);
+            rows = {};
+        }
+    }
+    if (!rows.isEmpty()) {
+        m_pages.insert(page, std::move(rows));
+        m_pageOrder.append(page);
+    }
+    return true;
+}
+
+QString SqlPagedModel::selectText() const
+{
+    QString sql = QStringLiteral("SELECT * FROM (%1)").arg(m_sql);
+    if (!m_orderBy.isEmpty())
+        sql += QStringLiteral(" ORDER BY ") + m_orderBy;
+    return sql;
+}
+
+void SqlPagedModel::clearPages() const
+{
+    m_pages.clear();
+    m_pageOrder.clear();
+}
+
+void SqlPagedModel::trimCache() const
+{
+    if (m_holdAll)
+        return;
+    while (m_pageOrder.size() > kCachedPages)
+        m_pages.remove(m_pageOrder.takeFirst());
+}
+
+void SqlPagedModel::rebuildColumnSettings()
+{
+    m_columnFormatters.clear();
+    m_columnAlignments.clear();
+    m_columnFormatters.resize(m_fields.size());
+    m_columnAlignments.resize(m_fields.size());
+    for (int c = 0; c < m_fields.size(); ++c) {
+        if (const auto* formatter = findIgnoringCase(m_formatters, m_fields.at(c)))
+            m_columnFormatters[c] = *formatter;
+        if (const auto* alignment = findIgnoringCase(m_alignments, m_fields.at(c)))
+            m_columnAlignments[c] = int(*alignment);
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// GridHeader: captions and the per-column sort state come from the grid, not from the model.
+
+class GridHeader : public QHeaderView
+{
+public:
+    GridHeader(DataGrid* grid, QWidget* parent)
+        : QHeaderView(Qt::Horizontal, parent)
+        , m_grid(grid)
+    {
+    }
+
+protected:
+    void initStyleOptionForIndex(QStyleOptionHeader* option, int logicalIndex) const override
+    {
+        QHeaderView::initStyleOptionForIndex(option, logicalIndex);
+        const QString field = m_grid->fieldOfSection(logicalIndex);
+        if (field.isEmpty())
+            return;
+        option->text = m_grid->columnCaption(field);
+        // QHeaderView draws ascending as SortDown; keep the look of a single-sorted header.
+        switch (m_grid->sortOrder(field)) {
+        case DataGrid::SortOrder::Ascending:
+            option->sortIndicator = QStyleOptionHeader::SortDown;
+            break;
+        case DataGrid::SortOrder::Descending:
+            option->sortIndicator = QStyleOptionHeader::SortUp;
+            break;
+        case DataGrid::SortOrder::None:
+            option->sortIndicator = QStyleOptionHeader::None;
+            break;
+        }
+    }
+
+private:
+    DataGrid* m_grid;
+};
+
+// ---------------------------------------------------------------------------------------------
+// DataGrid
+
+namespace {
+
+constexpr int kMaxStoredWidth = 10000;
+
+QString sortText(DataGrid::SortOrder order)
+{
+    switch (order) {
+    case DataGrid::SortOrder::Ascending:
+        return QStringLiteral("ASC");
+    case DataGrid::SortOrder::Descending:
+        return QStringLiteral("DESC");
+    case DataGrid::SortOrder::None:
+        break;
+    }
+    return QStringLiteral("NONE");
+}
+
+bool readBool(const QVariant& v, bool fallback)
+{
+    if (v.typeId() == QMetaType::Bool)
+        return v.toBool();
+    const QString s = v.toString().trimmed().toLower();
+    if (s == QLatin1String("true") || s == QLatin1String("1"))
+        return true;
+    if (s == QLatin1String("false") || s == QLatin1String("0"))
+        return false;
+    return fallback;
+}
+
+// Field names are the statement's own; quote only those that are no plain identifier.
+QString orderByName(const QString& field)
+{
+    bool plain = !field.isEmpty() && !field.at(0).isDigit();
+    for (const QChar c : field)
+        plain = plain && (c.isLetterOrNumber() || c == QLatin1Char('_'));
+    if (plain)
+        return field;
+    QString quoted = field;
+    quoted.replace(QLatin1Char('"'), QLatin1String("\"\""));
+    return QLatin1Char('"') + quoted + QLatin1Char('"');
+}
+
+} // namespace
+
+DataGrid::DataGrid(QWidget* parent)
+    : QWidget(parent)
+{
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+
+    m_groupingPanel = new GroupingPanel(this);
+    m_groupingPanel->setAcceptField([this](const QString& field) { return canGroup(field); });
+    m_groupingPanel->hide();
+    connect(m_groupingPanel, &GroupingPanel::fieldDropped, this, &DataGrid::groupField);
+    // A double click on a grouped column's box takes it out of the grouping again.
+    connect(m_groupingPanel, &GroupingPanel::captionDoubleClicked, this, [this](int index) {
+        if (index < 0 || index >= m_grouped.size())
+            return;
+        m_grouped.removeAt(index);
+        updateGroupingPanel();
+        Q_EMIT groupingChanged(m_grouped);
+    });
+    layout->addWidget(m_groupingPanel);
+
+    m_view = new QTableView(this);
+    m_header = new GridHeader(this, m_view);
+    m_view->setHorizontalHeader(m_header);
+    m_view->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_view->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_view->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    m_view->setSortingEnabled(false);
+    m_view->setWordWrap(false);
+    m_view->setCornerButtonEnabled(false);
+    m_view->verticalHeader()->hide();
+    m_view->verticalHeader()->setMinimumSectionSize(1);
+    m_view->verticalHeader()->setDefaultSectionSize(kRowHeight);
+    m_view->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    layout->addWidget(m_view);
+
+    m_header->setSectionsMovable(true);
+    m_header->setSectionsClickable(true);
+    m_header->setHighlightSections(false);
+    m_header->setSortIndicatorShown(false);
+    m_header->setStretchLastSection(false);
+    m_header->setSectionResizeMode(QHeaderView::Interactive);
+    m_header->setDefaultSectionSize(kDefaultColumnWidth);
+    m_header->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    m_header->viewport()->installEventFilter(this);
+    m_groupingPanel->setHeaderFont(m_header->font());
+
+    connect(m_header, &QHeaderView::sectionClicked, this, &DataGrid::onSectionClicked);
+    connect(m_header, &QHeaderView::sectionMoved, this, [this] {
+        if (!m_applying)
+            takeOrderFromHeader();
+    });
+    connect(m_header, &QHeaderView::sectionResized, this, [this](int section, int, int newSize) {
+        if (m_applying || newSize <= 0 || m_header->isSectionHidden(section))
+            return;
+        const int i = columnIndex(fieldOfSection(section));
+        if (i >= 0)
+            m_columns[i].width = newSize;
+    });
+    connect(m_view, &QAbstractItemView::doubleClicked, this, [this](const QModelIndex& index) {
+        if (index.isValid())
+            Q_EMIT rowDoubleClicked(index.row());
+    });
+}
+
+DataGrid::~DataGrid()
+{
+    if (m_columnChooser)
+        delete m_columnChooser.data();
+}
+
+void DataGrid::setColumns(const QList<GridColumn>& columns)
+{
+    m_columns.clear();
+    for (const GridColumn& column : columns) {
+        if (!column.field.isEmpty() && columnIndex(column.field) < 0)
+            m_columns.append(column);
+    }
+    m_sort.clear();
+    m_sortSequence.clear();
+    const bool wasGrouped = !m_grouped.isEmpty();
+    m_grouped.clear();
+    applyColumns();
+    updateSortIndicator();
+    updateGroupingPanel();
+    refreshColumnChooser();
+    if (wasGrouped)
+        Q_EMIT groupingChanged(m_grouped);
+}
+
+void DataGrid::setModel(SqlPagedModel* model)
+{
+    if (m_model == model)
+        return;
+    if (m_model)
+        disconnect(m_model, nullptr, this, nullptr);
+    m_model = model;
+    m_view->setModel(model);
+    if (model) {
+        // Connected after the view's own handlers, so the header has rebuilt its sections.
+        connect(model, &QAbstractItemModel::modelReset, this, &DataGrid::applyColumns);
+        connect(model, &QAbstractItemModel::layoutChanged, this, &DataGrid::applyColumns);
+    }
+    applyColumns();
+}
+
+void DataGrid::setColumnVisible(const QString& field, bool visible)
+{
+    const int i = columnIndex(field);
+    if (i < 0)
+        return;
+    m_columns[i].visible = visible;
+    applyColumns();
+    refreshColumnChooser();
+}
+
+bool DataGrid::isColumnVisible(const QString& field) const
+{
+    const int i = columnIndex(field);
+    return i >= 0 && m_columns.at(i).visible;
+}
+
+int DataGrid::columnWidth(const QString& field) const
+{
+    const int i = columnIndex(field);
+    if (i < 0)
+        return -1;
+    return m_columns.at(i).width < 0 ? kDefaultColumnWidth : m_columns.at(i).width;
+}
+
+QString DataGrid::columnCaption(const QString& field) const
+{
+    const int i = columnIndex(field);
+    if (i < 0)
+        return {};
+    const GridColumn& column = m_columns.at(i);
+    return column.caption.isEmpty() ? column.field : column.caption;
+}
+
+DataGrid::SortOrder DataGrid::sortOrder(const QString& field) const
+{
+    const int i = columnIndex(field);
+    return i < 0 ? SortOrder::None : m_sort.value(m_columns.at(i).field, SortOrder::None);
+}
+
+void DataGrid::setSortOrder(const QString& field, SortOrder order)
+{
+    const int i = columnIndex(field);
+    if (i < 0)
+        return;
+    const QString name = m_columns.at(i).field;
+    if (order == SortOrder::None) {
+        m_sort.remove(name);
+        m_sortSequence.removeAll(name);
+    } else {
+        m_sort.insert(name, order);
+        if (!m_sortSequence.contains(name))
+            m_sortSequence.append(name);
+    }
+    updateSortIndicator();
+}
+
+QString DataGrid::orderByText() const
+{
+    QStringList parts;
+    for (const QString& field : m_sortSequence)
+        parts << orderByName(field) + QLatin1Char(' ') + sortText(m_sort.value(field));
+    return parts.join(QStringLiteral(", "));
+}
+
+void DataGrid::clearSort()
+{
+    m_sort.clear();
+    m_sortSequence.clear();
+    updateSortIndicator();
+}
+
+void DataGrid::setHeaderColors(const QColor& background, const QColor& text)
+{
+    if (background.isValid() && text.isValid()) {
+        m_headerBackground = background;
+        m_headerText = text;
+        const QColor line = background.darker(140);
+        m_header->setStyleSheet(QStringLiteral("QHeaderView::section { background-color: %1; color: %2;"
+                                               " border: none; border-right: 1px solid %3;"
+                                               " border-bottom: 1px solid %3; padding: 0px 4px; }")
+                                    .arg(background.name(), text.name(), line.name()));
+    } else {
+        m_headerBackground = QColor();
+        m_headerText = QColor();
+        m_header->setStyleSheet(QString());
+    }
+    m_header->viewport()->update();
+}
+
+void DataGrid::setGroupingPanelVisible(bool visible)
+{
+    m_groupingPanel->setVisible(visible);
+}
+
+bool DataGrid::isGroupingPanelVisible() const
+{
+    return !m_groupingPanel->isHidden();
+}
+
+void DataGrid::setGroupingPanelHint(const QString& hint)
+{
+    m_groupingPanel->setHint(hint);
+}
+
+QString DataGrid::groupingPanelHint() const
+{
+    return m_groupingPanel->hint();
+}
+
+void DataGrid::setGroupingPanelColor(const QColor& color)
+{
+    m_groupingPanel->setColor(color);
+}
+
+QColor DataGrid::groupingPanelColor() const
+{
+    return m_groupingPanel->color();
+}
+
+QWidget* DataGrid::groupingPanel() const
+{
+    return m_groupingPanel;
+}
+
+void DataGrid::setGroupedFields(const QStringList& fields)
+{
+    QStringList grouped;
+    for (const QString& field : fields) {
+        const int i = columnIndex(field);
+        if (i >= 0 && !grouped.contains(m_columns.at(i).field))
+            grouped << m_columns.at(i).field;
+    }
+    if (grouped == m_grouped)
+        return;
+    m_grouped = grouped;
+    updateGroupingPanel();
+    Q_EMIT groupingChanged(m_grouped);
+}
+
+void DataGrid::saveLayout(QSettings& settings, const QString& key) const
+{
+    settings.beginGroup(key);
+    settings.remove(QString());   // drop what an older layout stored beside
+    settings.setValue(QStringLiteral("LayoutVersion"), 1);
+    settings.setValue(QStringLiteral("GroupingPanel"), isGroupingPanelVisible());
+    settings.beginWriteArray(QStringLiteral("Columns"), int(m_columns.size()));
+    for (int i = 0; i < m_columns.size(); ++i) {
+        const GridColumn& column = m_columns.at(i);
+        settings.setArrayIndex(i);
+        settings.setValue(QStringLiteral("Field"), column.field);
+        settings.setValue(QStringLiteral("Visible"), column.visible);
+        settings.setValue(QStringLiteral("Width"), column.width);
+        settings.setValue(QStringLiteral("Sort"), sortText(m_sort.value(column.field, SortOrder::None)));
+        settings.setValue(QStringLiteral("SortIndex"), int(m_sortSequence.indexOf(column.field)));
+    }
+    settings.endArray();
+    settings.endGroup();
+}
+
+void DataGrid::restoreLayout(QSettings& settings, const QString& key)
+{
+    settings.beginGroup(key);
+    setGroupingPanelVisible(readBool(settings.value(QStringLiteral("GroupingPanel")), isGroupingPanelVisible()));
+
+    bool sizeOk = false;
+    const int stored = settings.value(QStringLiteral("Columns/size")).toInt(&sizeOk);
+    if (!sizeOk || stored <= 0) {
+        settings.endGroup();
+        return;
+    }
+    // A damaged size must not make us walk millions of empty entries.
+    const int count = qMin(stored, int(m_columns.size()) * 4 + 64);
+
+    struct SortEntry { QString field; SortOrder order; int index; int position; };
+    QList<GridColumn> ordered;
+    QSet<QString> taken;
+    QList<SortEntry> sorts;
+    settings.beginReadArray(QStringLiteral("Columns"));
+    for (int n = 0; n < count; ++n) {
+        settings.setArrayIndex(n);
+        const int i = columnIndex(settings.value(QStringLiteral("Field")).toString());
+        if (i < 0 || taken.contains(m_columns.at(i).field))
+            continue;
+        GridColumn column = m_columns.at(i);
+        taken.insert(column.field);
+        column.visible = readBool(settings.value(QStringLiteral("Visible")), column.visible);
+        bool widthOk = false;
+        const int width = settings.value(QStringLiteral("Width")).toInt(&widthOk);
+        if (widthOk && (width == -1 || (width > 0 && width <= kMaxStoredWidth)))
+            column.width = width;
+        const QString sort = settings.value(QStringLiteral("Sort")).toString().trimmed().toUpper();
+        const SortOrder order = sort == QLatin1String("ASC")    ? SortOrder::Ascending
+                                : sort == QLatin1String("DESC") ? SortOrder::Descending
+                                                                : SortOrder::None;
+        if (order != SortOrder::None) {
+            bool indexOk = false;
+            int index = settings.value(QStringLiteral("SortIndex")).toInt(&indexOk);
+            if (!indexOk || index < 0)
+                index = INT_MAX;
+            sorts.append({column.field, order, index, int(ordered.size())});
+        }
+        ordered.append(column);
+    }
+    settings.endArray();
+    settings.endGroup();
+
+    // Columns the stored layout does not know yet keep their place relative to each other.
+    for (const GridColumn& column : std::as_const(m_columns)) {
+        if (!taken.contains(column.field))
+            ordered.append(column);
+    }
+    m_columns = ordered;
+
+    std::stable_sort(sorts.begin(), sorts.end(), [](const SortEntry& a, const SortEntry& b) {
+        return a.index != b.index ? a.index < b.index : a.position < b.position;
+    });
+    m_sort.clear();
+    m_sortSequence.clear();
+    for (const SortEntry& entry : std::as_const(sorts)) {
+        m_sort.insert(entry.field, entry.order);
+        m_sortSequence.append(entry.field);
+    }
+    applyColumns();
+    updateSortIndicator();
+    updateGroupingPanel();
+    refreshColumnChooser();
+}
+
+int DataGrid::currentRow() const
+{
+    const QModelIndex current = m_view->currentIndex();
+    return current.isValid() ? current.row() : -1;
+}
+
+QList<int> DataGrid::selectedRows() const
+{
+    QList<int> rows;
+    const QItemSelectionModel* selection = m_view->selectionModel();
+    if (!selection)
+        return rows;
+    QSet<int> seen;
+    for (const QItemSelectionRange& range : selection->selection()) {
+        for (int row = range.top(); row <= range.bottom(); ++row) {
+            if (!seen.contains(row)) {
+                seen.insert(row);
+                rows.append(row);
+            }
+        }
+    }
+    std::sort(rows.begin(), rows.end());
+    return rows;
+}
+
+void DataGrid::showColumnChooser()
+{
+    if (!m_columnChooser) {
+        auto* dialog = new QDialog(this, Qt::Tool);
+        dialog->setAttribute(Qt::WA_DeleteOnClose);
+        dialog->setWindowTitle(QStringLiteral("Spalten auswählen"));
+        auto* layout = new QVBoxLayout(dialog);
+        auto* list = new QListWidget(dialog);
+        list->setObjectName(QStringLiteral("columnList"));
+        layout->addWidget(list);
+        auto* close = new QPushButton(QStringLiteral("Schließen"), dialog);
+        layout->addWidget(close);
+        connect(close, &QPushButton::clicked, dialog, &QDialog::accept);
+        connect(list, &QListWidget::itemChanged, this, [this](QListWidgetItem* item) {
+            const QString field = item->data(Qt::UserRole).toString();
+            const bool visible = item->checkState() == Qt::Checked;
+            if (isColumnVisible(field) != visible)
+                setColumnVisible(field, visible);
+        });
+        connect(dialog, &QDialog::finished, this, [this] { Q_EMIT columnChooserClosed(); });
+        m_columnChooser = dialog;
+        refreshColumnChooser();
+        dialog->resize(220, 360);
+    }
+    m_columnChooser->show();
+    m_columnChooser->raise();
+    m_columnChooser->activateWindow();
+}
+
+void DataGrid::closeColumnChooser()
+{
+    if (m_columnChooser && m_columnChooser->isVisible())
+        m_columnChooser->close();
+}
+
+bool DataGrid::isColumnChooserVisible() const
+{
+    return m_columnChooser && m_columnChooser->isVisible();
+}
+
+bool DataGrid::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched != m_header->viewport())
+        return QWidget::eventFilter(watched, event);
+
+    switch (event->type()) {
+    case QEvent::MouseButtonPress: {
+        auto* mouse = static_cast<QMouseEvent*>(event);
+        m_pressedSection = -1;
+        if (mouse->button() != Qt::LeftButton)
+            break;
+        const QPoint pos = mouse->position().toPoint();
+        const int section = m_header->logicalIndexAt(pos);
+        if (section < 0)
+            break;
+        // A press on a section's edge starts a resize, which must not turn into grouping.
+        const int margin = m_header->style()->pixelMetric(QStyle::PM_HeaderGripMargin, nullptr, m_header);
+        const int left = m_header->sectionViewportPosition(section);
+        const int right = left + m_header->sectionSize(section);
+        if (pos.x() - left > margin && right - pos.x() > margin) {
+            m_pressedSection = section;
+            m_pressPos = pos;
+        }
+        break;
+    }
+    case QEvent::MouseMove: {
+        auto* mouse = static_cast<QMouseEvent*>(event);
+        if (m_pressedSection < 0 || !(mouse->buttons() & Qt::LeftButton) || !isGroupingPanelVisible())
+            break;
+        const QPoint pos = mouse->position().toPoint();
+        if (pos.y() < 0 && (pos - m_pressPos).manhattanLength() >= QApplication::startDragDistance()
+            && canGroup(fieldOfSection(m_pressedSection))) {
+            startHeaderDrag();
+            return true;
+        }
+        break;
+    }
+    case QEvent::MouseButtonRelease:
+        m_pressedSection = -1;
+        break;
+    default:
+        break;
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void DataGrid::applyColumns()
+{
+    if (!m_model || m_model->columnCount() == 0)
+        return;
+    m_applying = true;
+    const int count = m_model->columnCount();
+    QVector<bool> mapped(count, false);
+    int visual = 0;
+    for (const GridColumn& column : std::as_const(m_columns)) {
+        const int logical = m_model->fieldIndex(column.field);
+        if (logical < 0 || mapped.at(logical))
+            continue;
+        mapped[logical] = true;
+        m_model->setAlignment(m_model->fieldNames().at(logical), column.alignment);
+        const int from = m_header->visualIndex(logical);
+        if (from != visual)
+            m_header->moveSection(from, visual);
+        ++visual;
+        m_header->setSectionHidden(logical, false);
+        m_header->resizeSection(logical, column.width < 0 ? kDefaultColumnWidth : column.width);
+        m_header->setSectionHidden(logical, !column.visible);
+    }
+    for (int logical = 0; logical < count; ++logical) {
+        if (!mapped.at(logical))
+            m_header->setSectionHidden(logical, true);
+    }
+    m_applying = false;
+    m_header->viewport()->update();
+}
+
+int DataGrid::sectionOf(const QString& field) const
+{
+    if (!m_model)
+        return -1;
+    const int i = columnIndex(field);
+    return i < 0 ? -1 : m_model->fieldIndex(m_columns.at(i).field);
+}
+
+int DataGrid::columnIndex(const QString& field) const
+{
+    if (field.isEmpty())
+        return -1;
+    for (int i = 0; i < m_columns.size(); ++i) {
+        if (m_columns.at(i).field == field)
+            return i;
+    }
+    for (int i = 0; i < m_columns.size(); ++i) {
+        if (m_columns.at(i).field.compare(field, Qt::CaseInsensitive) == 0)
+            return i;
+    }
+    return -1;
+}
+
+QString DataGrid::fieldOfSection(int section) const
+{
+    if (!m_model || section < 0 || section >= m_model->columnCount())
+        return {};
+    // The first grid column that claims the model field owns the section (see applyColumns).
+    for (const GridColumn& column : m_columns) {
+        if (m_model->fieldIndex(column.field) == section)
+            return column.field;
+    }
+    return {};
+}
+
+void DataGrid::updateSortIndicator()
+{
+    m_header->viewport()->update();
+}
+
+void DataGrid::updateGroupingPanel()
+{
+    QStringList captions;
+    for (const QString& field : std::as_const(m_grouped))
+        captions << columnCaption(field);
+    m_groupingPanel->setHeaderFont(m_header->font());
+    m_groupingPanel->setCaptions(captions);
+}
+
+void DataGrid::takeOrderFromHeader()
+{
+    if (!m_model)
+        return;
+    // Only the columns the model shows have a header position; the others keep their slots.
+    QList<int> slots;
+    QList<QPair<int, GridColumn>> shown;
+    for (int i = 0; i < m_columns.size(); ++i) {
+        const int logical = sectionOf(m_columns.at(i).field);
+        if (logical >= 0 && fieldOfSection(logical) == m_columns.at(i).field) {
+            slots << i;
+            shown.append({m_header->visualIndex(logical), m_columns.at(i)});
+        }
+    }
+    std::stable_sort(shown.begin(), shown.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    for (int n = 0; n < slots.size(); ++n)
+        m_columns[slots.at(n)] = shown.at(n).second;
+    refreshColumnChooser();
+}
+
+void DataGrid::onSectionClicked(int section)
+{
+    if (m_ignoreHeaderClick)
+        return;
+    QString field = fieldOfSection(section);
+    if (field.isEmpty() && m_model && section >= 0 && section < m_model->columnCount())
+        field = m_model->fieldNames().at(section);
+    if (!field.isEmpty())
+        Q_EMIT columnClicked(field);
+}
+
+bool DataGrid::canGroup(const QString& field) const
+{
+    const int i = columnIndex(field);
+    return i >= 0 && !m_grouped.contains(m_columns.at(i).field);
+}
+
+void DataGrid::groupField(const QString& field)
+{
+    if (!canGroup(field))
+        return;
+    m_grouped << m_columns.at(columnIndex(field)).field;
+    updateGroupingPanel();
+    Q_EMIT groupingChanged(m_grouped);
+}
+
+void DataGrid::startHeaderDrag()
+{
+    const QString field = fieldOfSection(m_pressedSection);
+    QWidget* viewport = m_header->viewport();
+    const QPoint pressPos = m_pressPos;
+    const QPoint globalPress = viewport->mapToGlobal(pressPos);
+
+    // Bring the header's own section move back to its start, so the release after the drag
+    // moves no column.
+    QMouseEvent back(QEvent::MouseMove, pressPos, globalPress, Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(viewport, &back);
+
+    auto* mime = new QMimeData;
+    mime->setData(GroupingPanel::fieldMimeType(), field.toUtf8());
+    mime->setText(field);
+    auto* drag = new QDrag(this);
+    drag->setMimeData(mime);
+    const int left = m_header->sectionViewportPosition(m_pressedSection);
+    const QRect sectionRect(left, 0, m_header->sectionSize(m_pressedSection), m_header->height());
+    drag->setPixmap(viewport->grab(sectionRect));
+    drag->setHotSpot(pressPos - sectionRect.topLeft());
+    drag->exec(Qt::MoveAction | Qt::CopyAction, Qt::MoveAction);
+
+    // The drag swallowed the release; hand the header one so it leaves its move state, and do
+    // not take it for a click.
+    m_ignoreHeaderClick = true;
+    QMouseEvent release(QEvent::MouseButtonRelease, pressPos, globalPress, Qt::LeftButton, Qt::NoButton,
+                        Qt::NoModifier);
+    QCoreApplication::sendEvent(viewport, &release);
+    m_ignoreHeaderClick = false;
+    m_pressedSection = -1;
+}
+
+void DataGrid::refreshColumnChooser()
+{
+    if (!m_columnChooser)
+        return;
+    auto* list = m_columnChooser->findChild<QListWidget*>(QStringLiteral("columnList"));
+    if (!list)
+        return;
+    const QSignalBlocker blocker(list);
+    // Update in place when only check states changed: this runs inside the list's own
+    // itemChanged, and clearing would delete the item being handled.
+    bool sameFields = list->count() == m_columns.size();
+    for (int i = 0; sameFields && i < m_columns.size(); ++i)
+        sameFields = list->item(i)->data(Qt::UserRole).toString() == m_columns.at(i).field;
+    if (sameFields) {
+        for (int i = 0; i < m_columns.size(); ++i)
+            list->item(i)->setCheckState(m_columns.at(i).visible ? Qt::Checked : Qt::Unchecked);
+        return;
+    }
+    list->clear();
+    for (const GridColumn& column : std::as_const(m_columns)) {
+        auto* item = new QListWidgetItem(column.caption.isEmpty() ? column.field : column.caption, list);
+        item->setData(Qt::UserRole, column.field);
+        item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsUserCheckable);
+        item->setCheckState(column.visible ? Qt::Checked : Qt::Unchecked);
+    }
+}
