@@ -1,7 +1,36 @@
+#include "UserInterface.h"
+#include "dmlMain.h"
+#include "untIcons.h"
+#include "untMain.h"
+#include "untMessageBoxes.h"
+
 #include <QApplication>
+#include <QMessageBox>
+
+#include <exception>
 
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
-    return 0;
+    SetupApplication(app);
+    // The data module reports a failed open before any window exists.
+    MessageBoxUi startUi;
+    RuboUi::install(&startUi);
+    try {
+        TdmMain dm;
+        dmMain = &dm;
+        if (!dm.open())
+            return 1;
+        TfrmMain window(dm);
+        RuboUi::install(&window);
+        window.show();
+        const int rc = app.exec();
+        RuboUi::install(&startUi);
+        dmMain = nullptr;
+        return rc;
+    } catch (const std::exception& e) {
+        RuboUi::install(nullptr);
+        QMessageBox::critical(nullptr, QStringLiteral("Fehler"), QString::fromUtf8(e.what()));
+        return 1;
+    }
 }

@@ -1,0 +1,1012 @@
+#include "untMain.h"
+
+#include "Conversions.h"
+#include "DataGrid.h"
+#include "Gruppierung.h"
+#include "ImportDriver.h"
+#include "Messages.h"
+#include "RuboEngine.h"
+#include "RuboError.h"
+#include "dmlMain.h"
+#include "untIcons.h"
+#include "untMessageBoxes.h"
+
+#include <QAbstractItemView>
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QDialog>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFontMetrics>
+#include <QEvent>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QFileSystemModel>
+#include <QFrame>
+#include <QGuiApplication>
+#include <QHeaderView>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QRegularExpression>
+#include <QScreen>
+#include <QSettings>
+#include <QSplitter>
+#include <QStatusBar>
+#include <QTime>
+#include <QToolBar>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+#include <sqlite3.h>
+
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+TfrmMain* frmMain = nullptr;
+
+namespace {
+
+const char* const kNotAvailable = "Diese Funktion ist noch nicht verfügbar.";
+const char* const kSettingsOrganisation = "DRAVIK";
+const char* const kSettingsApplication = "DravikRuboTool";
+
+// A tree node holds its text and level only; its picture comes from the grouping's picture list,
+// so that a tree of several hundred thousand nodes costs one small allocation per node.
+class GruppeItem : public QTreeWidgetItem
+{
+public:
+    GruppeItem(QTreeWidgetItem* parent, int level, QString text, const QVector<QIcon>* icons)
+        : QTreeWidgetItem(parent, QTreeWidgetItem::UserType), m_text(std::move(text)), m_icons(icons), m_level(level)
+    {
+    }
+
+    QVariant data(int column, int role) const override
+    {
+        if (column == 0) {
+            if (role == Qt::DisplayRole || role == Qt::EditRole)
+                return m_text;
+            if (role == Qt::DecorationRole)
+                return m_level < m_icons->size() ? QVariant(m_icons->at(m_level)) : QVariant();
+        }
+        return QTreeWidgetItem::data(column, role);
+    }
+
+private:
+    QString m_text;
+    const QVector<QIcon>* m_icons;
+    int m_level;
+};
+
+// The panels of the status bar keep their widths; those beyond a narrow window are cut off at
+// its right edge instead of making the window wider.
+class StatusPanelStrip : public QWidget
+{
+public:
+    explicit StatusPanelStrip(QWidget* parent) : QWidget(parent) { setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed); }
+
+    void addPanel(QLabel* label, int width)
+    {
+        m_panels.append({label, width});
+        updateGeometry();
+    }
+    QSize sizeHint() const override
+    {
+        int w = 0, h = 0;
+        for (const auto& p : m_panels) {
+            w += p.second + kGap;
+            h = qMax(h, p.first->sizeHint().height());
+        }
+        return {w, h};
+    }
+    QSize minimumSizeHint() const override { return {0, sizeHint().height()}; }
+
+protected:
+    void resizeEvent(QResizeEvent*) override
+    {
+        int x = 0;
+        for (const auto& p : m_panels) {
+            p.first->setGeometry(x, 0, p.second, height());
+            x += p.second + kGap;
+        }
+    }
+
+private:
+    static constexpr int kGap = 2;
+    QList<QPair<QLabel*, int>> m_panels;
+};
+
+QString dateTimeText(const QVariant& v)
+{
+    return FormatSerialDateTime(v.toDouble());
+}
+
+std::function<QString(const QVariant&)> picture(const QString& pattern)
+{
+    return [pattern](const QVariant& v) {
+        bool ok = false;
+        const double d = v.toDouble(&ok);
+        return ok ? FormatPicture(d, pattern) : v.toString();
+    };
+}
+
+constexpr Qt::Alignment kRight = Qt::AlignRight | Qt::AlignVCenter;
+constexpr Qt::Alignment kLeft = Qt::AlignLeft | Qt::AlignVCenter;
+
+GridColumn column(const char* field, const char* caption, int width, bool visible, Qt::Alignment alignment = kLeft)
+{
+    GridColumn c;
+    c.field = QString::fromLatin1(field);
+    c.caption = QString::fromUtf8(caption);
+    c.width = width;
+    c.visible = visible;
+    c.alignment = alignment;
+    return c;
+}
+
+QList<GridColumn> detailColumns()
+{
+    return {
+        column("Nebenstelle", "", 70, true, kRight),
+        column("BNummer", "", 120, true),
+        column("BeginZeit", "BeginnZeit", 110, true),
+        column("Sekunden", "", 40, true, kRight),
+        column("Betrag", "Betrag Euro", 70, true, kRight),
+        column("ZoneCode", "", 40, false, kRight),
+        column("Zone", "", 140, true),
+        column("Ziel", "", 140, true),
+        column("IAS", "", 30, false),
+        column("Kostenstelle", "", 50, true),
+        column("FilialeID", "", -1, true),
+        column("GZ", "", 30, true),
+        column("EndeZeit", "", 110, true),
+        column("BetragEuro", "EuroBetrag", 70, true, kRight),
+        column("ANummer", "", 130, true),
+        column("RabattProz", "", 40, false, kRight),
+        column("Rabatt", "", 70, false, kRight),
+        column("RabattEuro", "", 70, false, kRight),
+        column("DateiID", "", 60, false, kRight),
+        column("UniqueCallID", "CallID", 200, false),
+        column("Nebenstelle1", "1 Nebenstelle", 25, false),
+        column("Nebenstelle2", "2 Nebenstelle", 30, false),
+        column("Nebenstelle3", "3 Nebenstelle", 35, false),
+        column("Nebenstelle4", "4 Nebenstelle", 40, false),
+        column("Nebenstelle5", "5 Nebenstellen", 45, false),
+        column("Nebenstelle6", "6 Nebenstellen", 50, false),
+    };
+}
+
+const char* const kGroupKeyColumns[] = {"FilialeID", "Kostenstelle", "Nebenstelle", "Zone", "Ziel", "IAS"};
+
+QList<GridColumn> groupColumns()
+{
+    return {
+        column("FilialeID", "", 60, true),
+        column("Kostenstelle", "", 90, true),
+        column("Nebenstelle", "", 80, true),
+        column("Zone", "", 110, true),
+        column("IAS", "", 30, true),
+        column("Ziel", "", 110, true),
+        column("SumSekunden", "", 95, true, kRight),
+        column("SumBetrag", "", 75, true, kRight),
+        column("SumEuro", "", 70, true, kRight),
+        column("Anzahl", "", 50, true, kRight),
+        column("SumRabatt", "", -1, true),
+        column("SumRabattEuro", "", -1, true),
+    };
+}
+
+QStringList filterPatterns(const QString& nameFilter)
+{
+    // Qt splits a filter's patterns at blanks only; the filter texts list them with ";".
+    const int open = nameFilter.lastIndexOf(QLatin1Char('('));
+    const int close = nameFilter.lastIndexOf(QLatin1Char(')'));
+    if (open < 0 || close < open)
+        return {};
+    QStringList patterns = nameFilter.mid(open + 1, close - open - 1).split(QRegularExpression(QStringLiteral("[; ]")), Qt::SkipEmptyParts);
+    if (patterns == QStringList{QStringLiteral("*.*")})
+        patterns = QStringList{QStringLiteral("*")};
+    return patterns;
+}
+
+} // namespace
+
+TfrmMain::TfrmMain(TdmMain& dm, QWidget* parent) : QMainWindow(parent), m_dm(dm)
+{
+    frmMain = this;
+    setObjectName(QStringLiteral("frmMain"));
+    setWindowTitle(QStringLiteral("DRAVIK Einzelverbindungsaufschlüsselung"));
+    setContextMenuPolicy(Qt::PreventContextMenu);
+
+    qryDetails = new SqlPagedModel(this);
+    qryGroup = new SqlPagedModel(this);
+    qryGroup->setHoldAllRows(true);
+
+    createMenus();
+    createToolBar();
+    createPanels();
+    createStatusBar();
+    setupGrids();
+
+    resize(790, 580);
+    if (const QScreen* s = screen()) {
+        QRect r(QPoint(), size());
+        r.moveCenter(s->availableGeometry().center());
+        move(r.topLeft());
+    }
+
+    setStatusText(QString());
+    for (const Gruppierung& g : Gruppierungen())
+        cboGruppierung->addItem(g.text);
+    cboGruppierung->setCurrentIndex(-1);
+    // The open list shows the longest grouping in full even where the closed list cuts it.
+    cboGruppierung->view()->setMinimumWidth(cboGruppierung->view()->sizeHintForColumn(0) + 24);
+    mnuGrdDetailsGruppieren->setChecked(grdDetails->isGroupingPanelVisible());
+    panelInfo->hide();
+    FilterWhere.clear();
+    setOutputCommandsEnabled(false);
+
+    connect(qryDetails, &SqlPagedModel::openChanged, this, [this](bool open) { setOutputCommandsEnabled(open); });
+}
+
+TfrmMain::~TfrmMain()
+{
+    QSettings settings(QString::fromLatin1(kSettingsOrganisation), QString::fromLatin1(kSettingsApplication));
+    grdDetails->saveLayout(settings, QStringLiteral("grdDetails"));
+    grdGroup->saveLayout(settings, QStringLiteral("grdGroup"));
+    m_treeHandlerAttached = false;
+    if (RuboUi::current() == this)
+        RuboUi::install(nullptr);
+    if (frmMain == this)
+        frmMain = nullptr;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Construction
+
+void TfrmMain::createMenus()
+{
+    auto item = [this](QMenu* menu, const char* caption, const char* hint, const QKeySequence& shortcut = {}) {
+        QAction* a = menu->addAction(QString::fromUtf8(caption));
+        if (hint)
+            a->setToolTip(QString::fromUtf8(hint));
+        else
+            a->setToolTip(QString());
+        a->setShortcut(shortcut);
+        return a;
+    };
+
+    QMenu* datei = menuBar()->addMenu(QStringLiteral("&Datei"));
+    datei->setToolTipsVisible(true);
+    mnuOeffnen = item(datei, "&Laden...", "Laden einer externen Datei.", QKeySequence(Qt::CTRL | Qt::Key_L));
+    mnuSaveAs = item(datei, "Speichern &unter...", "Sichern der internen DB unter einen anderen Namen");
+    mnuLoeschen = item(datei, "Lö&schen...", "Lösche alle Einträge der internen DB");
+    datei->addSeparator();
+    mnuBeenden = item(datei, "&Beenden", nullptr);
+
+    QMenu* ansicht = menuBar()->addMenu(QStringLiteral("&Ansicht"));
+    ansicht->setToolTipsVisible(true);
+    mnuLoaded = item(ansicht, "Geladene &Dateien...", "Anzeige aller geladenen Dateien.", QKeySequence(Qt::ALT | Qt::Key_D));
+    mnuGrdDetailsGruppieren =
+        item(ansicht, "&Gruppierung anzeigen", "Anzeige der Spaltengruppierung", QKeySequence(Qt::ALT | Qt::Key_G));
+    mnuGrdDetailsColSelect =
+        item(ansicht, "Spalten &auswählen", "Auswahl der angezeigten Felder.", QKeySequence(Qt::ALT | Qt::Key_C));
+    mnuShowInfo = item(ansicht, "&Summen anzeigen", "Anzeige einer Summenfunktion.", QKeySequence(Qt::ALT | Qt::Key_S));
+    for (QAction* a : {mnuGrdDetailsGruppieren, mnuGrdDetailsColSelect, mnuShowInfo})
+        a->setCheckable(true);
+
+    QMenu* extras = menuBar()->addMenu(QStringLiteral("E&xtras"));
+    extras->setToolTipsVisible(true);
+    mnuExport = item(extras, "&Export...", "Exportieren der angezeigten EGN's.", QKeySequence(Qt::CTRL | Qt::Key_S));
+    mnuFilter = item(extras, "&Filtern...", "Eingabe eines Filters für die EGN's.", QKeySequence(Qt::CTRL | Qt::Key_F));
+    mnuFilialen = item(extras, "F&ilialen...", "Zuordnen von ANummern zu Filialen.", QKeySequence(Qt::CTRL | Qt::Key_I));
+    mnuKostenstellen =
+        item(extras, "&Kostenstellen...", "Zuordnen von Nebenstellen zu Kostenstellen.", QKeySequence(Qt::CTRL | Qt::Key_K));
+    mnuZonenrabatte = item(extras, "Zonenrabatte...", nullptr, QKeySequence(Qt::CTRL | Qt::Key_Z));
+    QMenu* reports = extras->addMenu(QStringLiteral("Reports"));
+    reports->setToolTipsVisible(true);
+    mnuReportEGN = item(reports, "&Einzelgesprächs-Report...", nullptr);
+    mnuReportGroup = item(reports, "&Summen-Report...", nullptr);
+
+    QMenu* hilfe = menuBar()->addMenu(QStringLiteral("&?"));
+    mnuInfo = item(hilfe, "&Info...", nullptr);
+    mnuHilfe = item(hilfe, "&Hilfe", nullptr);
+
+    connect(mnuOeffnen, &QAction::triggered, this, [this] { mnuOeffnenClick(); });
+    connect(mnuSaveAs, &QAction::triggered, this, [this] { mnuSaveAsClick(); });
+    connect(mnuLoeschen, &QAction::triggered, this, [this] { mnuLoeschenClick(); });
+    connect(mnuBeenden, &QAction::triggered, this, [this] { mnuBeendenClick(); });
+    connect(mnuLoaded, &QAction::triggered, this, [this] { mnuLoadedClick(); });
+    connect(mnuGrdDetailsGruppieren, &QAction::toggled, this, [this](bool on) { grdDetails->setGroupingPanelVisible(on); });
+    connect(mnuGrdDetailsColSelect, &QAction::triggered, this, [this](bool on) { toggleColumnChooser(on); });
+    connect(mnuShowInfo, &QAction::toggled, this, [this](bool on) { panelInfo->setVisible(on); });
+    connect(mnuExport, &QAction::triggered, this, [this] { mnuExportClick(); });
+    connect(mnuFilter, &QAction::triggered, this, [this] { mnuFilterClick(); });
+    connect(mnuFilialen, &QAction::triggered, this, [this] { mnuFilialenClick(); });
+    connect(mnuKostenstellen, &QAction::triggered, this, [this] { mnuKostenstellenClick(); });
+    connect(mnuZonenrabatte, &QAction::triggered, this, [this] { mnuZonenrabatteClick(); });
+    connect(mnuReportEGN, &QAction::triggered, this, [this] { mnuReportEGNClick(); });
+    connect(mnuReportGroup, &QAction::triggered, this, [this] { mnuReportGroupClick(); });
+    connect(mnuInfo, &QAction::triggered, this, [this] { mnuInfoClick(); });
+    connect(mnuHilfe, &QAction::triggered, this, [this] { mnuHilfeClick(); });
+}
+
+void TfrmMain::createToolBar()
+{
+    QToolBar* ToolBar1 = addToolBar(QStringLiteral("ToolBar1"));
+    ToolBar1->setObjectName(QStringLiteral("panelToolbar"));
+    ToolBar1->setMovable(false);
+    ToolBar1->setFloatable(false);
+    ToolBar1->setIconSize(QSize(16, 16));
+    ToolBar1->setMinimumHeight(36);
+
+    auto button = [ToolBar1](int picture, const char* hint) {
+        QAction* a = ToolBar1->addAction(ToolbarIcon(picture), QString());
+        a->setToolTip(QString::fromUtf8(hint));
+        return a;
+    };
+    tbtnOpenDatabase = button(0, "Laden einer externen Datei.");
+    ToolBar1->addSeparator();
+    tbtnExcel = button(1, "Export");
+    tbtnReport = button(2, "Einzelgesprächs-Report");
+    tbtnSummen = button(3, "Summen-Report");
+    ToolBar1->addSeparator();
+    tbtnFilialen = button(4, "Zuordnen von ANummern zu Filialen.");
+    tbtnKostenstellen = button(5, "Zuordnen von Nebenstellen zu Kostenstellen.");
+
+    auto* spacer = new QWidget(ToolBar1);
+    spacer->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
+    ToolBar1->addWidget(spacer);
+    ImageLogo = new QLabel(ToolBar1);
+    ImageLogo->setObjectName(QStringLiteral("ImageLogo"));
+    ImageLogo->setFixedSize(63, 30);
+    ImageLogo->setScaledContents(true);
+    ImageLogo->setPixmap(LogoPixmap(ImageLogo->size()));
+    ToolBar1->addWidget(ImageLogo);
+
+    connect(tbtnOpenDatabase, &QAction::triggered, this, [this] { mnuOeffnenClick(); });
+    connect(tbtnExcel, &QAction::triggered, this, [this] { tbtnExcelClick(); });
+    connect(tbtnReport, &QAction::triggered, this, [this] { mnuReportEGNClick(); });
+    connect(tbtnSummen, &QAction::triggered, this, [this] { mnuReportGroupClick(); });
+    connect(tbtnFilialen, &QAction::triggered, this, [this] { mnuFilialenClick(); });
+    connect(tbtnKostenstellen, &QAction::triggered, this, [this] { mnuKostenstellenClick(); });
+
+    m_outputCommands = {mnuExport, mnuReportEGN, mnuReportGroup, tbtnExcel, tbtnReport, tbtnSummen};
+}
+
+void TfrmMain::createPanels()
+{
+    Splitter2 = new QSplitter(Qt::Horizontal, this);
+    Splitter2->setObjectName(QStringLiteral("Splitter2"));
+    Splitter2->setHandleWidth(8);
+    Splitter2->setChildrenCollapsible(false);
+
+    panelLeft = new QFrame(Splitter2);
+    panelLeft->setObjectName(QStringLiteral("panelLeft"));
+    panelLeft->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
+    panelLeft->setMinimumWidth(155);
+    auto* leftLayout = new QVBoxLayout(panelLeft);
+    leftLayout->setContentsMargins(2, 2, 2, 2);
+    leftLayout->setSpacing(2);
+
+    auto* pnlGruppe = new QWidget(panelLeft);
+    pnlGruppe->setObjectName(QStringLiteral("pnlGruppe"));
+    pnlGruppe->setMinimumWidth(150);
+    auto* gruppeLayout = new QVBoxLayout(pnlGruppe);
+    gruppeLayout->setContentsMargins(0, 0, 0, 0);
+    gruppeLayout->setSpacing(2);
+    Label1 = new QLabel(QStringLiteral("Bitte eine Gruppierung auswählen."), pnlGruppe);
+    Label1->setObjectName(QStringLiteral("Label1"));
+    Label1->setWordWrap(true);
+    cboGruppierung = new QComboBox(pnlGruppe);
+    cboGruppierung->setObjectName(QStringLiteral("cboGruppierung"));
+    cboGruppierung->setEditable(false);
+    cboGruppierung->setMaxVisibleItems(12);
+    cboGruppierung->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    cboGruppierung->setMinimumContentsLength(10);
+    gruppeLayout->addWidget(Label1);
+    gruppeLayout->addWidget(cboGruppierung);
+    leftLayout->addWidget(pnlGruppe);
+
+    trvGruppe = new QTreeWidget(panelLeft);
+    trvGruppe->setObjectName(QStringLiteral("trvGruppe"));
+    trvGruppe->setHeaderHidden(true);
+    trvGruppe->setColumnCount(1);
+    trvGruppe->setIndentation(19);
+    trvGruppe->setUniformRowHeights(true);
+    trvGruppe->setIconSize(QSize(16, 16));
+    trvGruppe->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    trvGruppe->setSelectionMode(QAbstractItemView::SingleSelection);
+    // Long zone and destination names scroll sideways instead of being cut.
+    trvGruppe->header()->setStretchLastSection(false);
+    trvGruppe->header()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
+    leftLayout->addWidget(trvGruppe, 1);
+
+    panelRight = new QWidget(Splitter2);
+    panelRight->setObjectName(QStringLiteral("panelRight"));
+    panelRight->setMinimumWidth(155);
+    auto* rightLayout = new QVBoxLayout(panelRight);
+    rightLayout->setContentsMargins(0, 0, 0, 0);
+    splitterInfo = new QSplitter(Qt::Vertical, panelRight);
+    splitterInfo->setObjectName(QStringLiteral("splitterInfo"));
+    splitterInfo->setHandleWidth(9);
+    splitterInfo->setChildrenCollapsible(false);
+    grdDetails = new DataGrid(splitterInfo);
+    grdDetails->setObjectName(QStringLiteral("grdDetails"));
+    grdDetails->setMinimumHeight(70);
+    panelInfo = new QWidget(splitterInfo);
+    panelInfo->setObjectName(QStringLiteral("panelInfo"));
+    panelInfo->setMinimumHeight(70);
+    auto* infoLayout = new QVBoxLayout(panelInfo);
+    infoLayout->setContentsMargins(0, 0, 0, 0);
+    grdGroup = new DataGrid(panelInfo);
+    grdGroup->setObjectName(QStringLiteral("grdGroup"));
+    infoLayout->addWidget(grdGroup);
+    splitterInfo->setStretchFactor(0, 1);
+    splitterInfo->setStretchFactor(1, 0);
+    splitterInfo->setSizes({400, 135});
+    rightLayout->addWidget(splitterInfo);
+
+    Splitter2->setStretchFactor(0, 0);
+    Splitter2->setStretchFactor(1, 1);
+    Splitter2->setSizes({180, 602});
+    setCentralWidget(Splitter2);
+
+    connect(cboGruppierung, QOverload<int>::of(&QComboBox::activated), this, [this](int) { cboGruppierungChange(); });
+    connect(trvGruppe, &QTreeWidget::currentItemChanged, this, [this](QTreeWidgetItem* current, QTreeWidgetItem*) {
+        if (m_treeHandlerAttached)
+            trvGruppeChange(current);
+    });
+}
+
+void TfrmMain::createStatusBar()
+{
+    static const int widths[kPanelCount] = {200, 90, 90, 90, 90, 100, 100, 50};
+    // The widths were made for a smaller font than the system's: the count and the duration are
+    // widened as far as their usual text needs.
+    static const char* const samples[kPanelCount] = {"", "00000 Anrufe", "Dauer: 00:00:00", "", "", "", "", ""};
+    const QFontMetrics fm(font());
+    QStatusBar* bar = statusBar();
+    bar->setObjectName(QStringLiteral("StatusBar"));
+    bar->setSizeGripEnabled(false);
+    bar->setToolTipDuration(4000);
+    auto* strip = new StatusPanelStrip(bar);
+    for (int i = 0; i < kPanelCount; ++i) {
+        auto* label = new QLabel(strip);
+        label->setObjectName(QStringLiteral("StatusPanel%1").arg(i));
+        const bool plain = i == 0 || i == kPanelCount - 1;
+        label->setFrameStyle(plain ? QFrame::NoFrame : (QFrame::Panel | QFrame::Sunken));
+        label->setAlignment(plain ? kLeft : Qt::AlignCenter);
+        strip->addPanel(label, qMax(widths[i], fm.horizontalAdvance(QString::fromLatin1(samples[i])) + 10));
+        m_panels[i] = label;
+    }
+    bar->addWidget(strip, 1);
+    bar->installEventFilter(this);
+}
+
+void TfrmMain::setupGrids()
+{
+    QList<GridColumn> details = detailColumns();
+    // A date and time of the system font does not fit the width made for a smaller one.
+    const int dateTimeWidth = QFontMetrics(font()).horizontalAdvance(QStringLiteral("00.00.0000 00:00:00")) + 12;
+    for (GridColumn& c : details)
+        if (c.field == QLatin1String("BeginZeit") || c.field == QLatin1String("EndeZeit"))
+            c.width = qMax(c.width, dateTimeWidth);
+    grdDetails->setColumns(details);
+    const QString amount = QStringLiteral("###,##0.00");
+    const QString euro = QStringLiteral("##,##0.0000");
+    qryDetails->setFormatter(QStringLiteral("Betrag"), picture(amount));
+    qryDetails->setFormatter(QStringLiteral("Rabatt"), picture(amount));
+    qryDetails->setFormatter(QStringLiteral("BetragEuro"), picture(euro));
+    qryDetails->setFormatter(QStringLiteral("RabattEuro"), picture(euro));
+    qryDetails->setFormatter(QStringLiteral("RabattProz"), picture(QStringLiteral("###0.00#")));
+    qryDetails->setFormatter(QStringLiteral("BeginZeit"), dateTimeText);
+    qryDetails->setFormatter(QStringLiteral("EndeZeit"), dateTimeText);
+    grdDetails->setModel(qryDetails);
+    grdDetails->setGroupingPanelHint(QStringLiteral("Zum Gruppieren ziehen Sie eine Spaltenüberschrift hierher."));
+
+    grdGroup->setColumns(groupColumns());
+    const QString sum = QStringLiteral("#######0.00");
+    const QString sumEuro = QStringLiteral("#######0.0000");
+    qryGroup->setFormatter(QStringLiteral("SumBetrag"), picture(sum));
+    qryGroup->setFormatter(QStringLiteral("SumRabatt"), picture(sum));
+    qryGroup->setFormatter(QStringLiteral("SumEuro"), picture(sumEuro));
+    qryGroup->setFormatter(QStringLiteral("SumRabattEuro"), picture(sumEuro));
+    grdGroup->setModel(qryGroup);
+
+    QSettings settings(QString::fromLatin1(kSettingsOrganisation), QString::fromLatin1(kSettingsApplication));
+    grdDetails->restoreLayout(settings, QStringLiteral("grdDetails"));
+    grdGroup->restoreLayout(settings, QStringLiteral("grdGroup"));
+
+    connect(grdDetails, &DataGrid::columnClicked, this, [this](const QString& field) { grdDetailsColumnClick(field); });
+    // However the chooser ends, the menu's check mark follows it.
+    connect(grdDetails, &DataGrid::columnChooserClosed, this, [this] { mnuGrdDetailsColSelect->setChecked(false); });
+    connect(grdDetails, &DataGrid::rowDoubleClicked, this, [this](int) { grdDetailsDblClick(); });
+    connect(grdDetails, &DataGrid::groupingChanged, this, [this](const QStringList& fields) {
+        if (fields.isEmpty())
+            return;
+        // Grouping in the grid needs every row in memory, as sorting does.
+        if (!EnableSorting(true))
+            grdDetails->setGroupedFields({});
+        else if (!qryDetails->setOrderBy(grdDetails->orderByText()))
+            messageOk(qryDetails->lastError(), MsgKind::Information);
+    });
+}
+
+// ---------------------------------------------------------------------------------------------
+// RuboUi
+
+void TfrmMain::setStatusPanel(int index, const QString& text)
+{
+    if (index < 0 || index >= kPanelCount)
+        return;
+    m_panels[index]->setText(text);
+    QString hint = m_panels[0]->text();
+    for (int i = 1; i < kPanelCount - 1; ++i) {
+        const QString t = m_panels[i]->text();
+        if (!t.isEmpty())
+            hint += QStringLiteral(" .. ") + t;
+    }
+    m_hint = hint;
+    statusBar()->setToolTip(m_hint);
+}
+
+void TfrmMain::clearStatusPanels()
+{
+    for (int i = 0; i < kPanelCount; ++i)
+        setStatusPanel(i, QString());
+}
+
+void TfrmMain::messageOk(const QString& text, MsgKind kind)
+{
+    if (messageBoxHook)
+        messageBoxHook(text, kind);
+    else
+        ShowMessageOkBox(this, text, kind);
+}
+
+bool TfrmMain::askYesNo(const QString& text)
+{
+    return questionHook ? questionHook(text) : ShowAskYesNoBox(this, text);
+}
+
+void TfrmMain::processEvents()
+{
+    QCoreApplication::processEvents();
+}
+
+void TfrmMain::setWaitCursor(bool on)
+{
+    if (on)
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+    else
+        QApplication::restoreOverrideCursor();
+}
+
+void TfrmMain::setLoeschenEnabled(bool enabled)
+{
+    mnuLoeschen->setEnabled(enabled);
+}
+
+QString TfrmMain::statusPanel(int index) const
+{
+    return index >= 0 && index < kPanelCount ? m_panels[index]->text() : QString();
+}
+
+QString TfrmMain::statusHint() const
+{
+    return m_hint;
+}
+
+void TfrmMain::showStatusNow()
+{
+    if (isVisible())
+        m_panels[0]->repaint();
+}
+
+bool TfrmMain::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == statusBar() && event->type() == QEvent::MouseButtonDblClick) {
+        StatusBarDblClick();
+        return true;
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void TfrmMain::StatusBarDblClick()
+{
+    QString text;
+    for (int i = 0; i < kPanelCount; ++i)
+        text += m_panels[i]->text() + QLatin1Char('\n');
+    messageOk(text, MsgKind::Information);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Grouping tree
+
+void TfrmMain::clearTree()
+{
+    detachTreeHandler();
+    trvGruppe->clear();
+    m_treeGrouping.clear();
+}
+
+void TfrmMain::cboGruppierungChange()
+{
+    const Gruppierung* g = FindGruppierung(cboGruppierung->currentText());
+    if (!g)
+        return;
+    auto wait = std::make_unique<TpWait>();
+    clearStatusPanels();
+    trvGruppe->setUpdatesEnabled(false);
+    detachTreeHandler();
+    const int levels = g->levels;
+
+    // Read the whole result first: its row count is needed for the progress text, and counting
+    // it with a second query would run the grouping twice. A row keeps only the nodes it adds.
+    struct NewNode
+    {
+        int level;
+        QString text;
+    };
+    std::vector<NewNode> nodes;
+    std::vector<int> rowStart;
+    try {
+        setStatusText(QStringLiteral("Abfrage gestartet"));
+        RuboStatement stmt(m_dm.RuboDB(), TreeQuerySql(*g, FilterWhere));
+        sqlite3_stmt* st = stmt.get();
+        std::string current[4];
+        bool first = true;
+        while (stmt.step()) {
+            rowStart.push_back(int(nodes.size()));
+            int differs = first ? 0 : levels;
+            for (int k = first ? levels : 0; k < levels; ++k) {
+                const char* p = reinterpret_cast<const char*>(sqlite3_column_text(st, k));
+                const size_t n = size_t(sqlite3_column_bytes(st, k));
+                if (n != current[k].size() || (n > 0 && std::memcmp(p, current[k].data(), n) != 0)) {
+                    differs = k;
+                    break;
+                }
+            }
+            for (int k = differs; k < levels; ++k) {
+                const char* p = reinterpret_cast<const char*>(sqlite3_column_text(st, k));
+                const int n = sqlite3_column_bytes(st, k);
+                if (p)
+                    current[k].assign(p, size_t(n));
+                else
+                    current[k].clear();
+                nodes.push_back({k + 1, QString::fromUtf8(p, n)});
+            }
+            first = false;
+        }
+    } catch (const std::exception& e) {
+        // The tree keeps the nodes it had and stays usable; the list names their grouping again,
+        // as a node's condition is built from the list's text.
+        cboGruppierung->setCurrentIndex(cboGruppierung->findText(m_treeGrouping));
+        trvGruppe->setUpdatesEnabled(true);
+        m_treeHandlerAttached = trvGruppe->topLevelItemCount() > 0;
+        const auto* re = dynamic_cast<const RuboError*>(&e);
+        wait.reset();
+        messageOk(re ? re->message() : QString::fromUtf8(e.what()), MsgKind::Information);
+        return;
+    }
+    const int total = int(rowStart.size());
+    rowStart.push_back(int(nodes.size()));
+
+    trvGruppe->clear();
+    setStatusText(QStringLiteral("Liste gelöscht"));
+
+    const QList<QIcon> pictures = TreePictures(g->pictureList);
+    m_treeIcons.clear();
+    for (int k = 0; k < pictures.size(); ++k) {
+        // The selected node always shows the root's picture.
+        QIcon icon;
+        for (QIcon::State state : {QIcon::Off, QIcon::On}) {
+            icon.addPixmap(pictures.at(k).pixmap(16, 16), QIcon::Normal, state);
+            icon.addPixmap(pictures.at(0).pixmap(16, 16), QIcon::Selected, state);
+        }
+        m_treeIcons.append(icon);
+    }
+
+    auto* root = new GruppeItem(nullptr, 0, QStringLiteral("Anrufe"), &m_treeIcons);
+    QTreeWidgetItem* path[5] = {root, nullptr, nullptr, nullptr, nullptr};
+    QElapsedTimer sinceStatus;
+    sinceStatus.start();
+    const QString von = QStringLiteral(" von ") + QString::number(total);
+    for (int row = 0; row < total; ++row) {
+        if (row > 0) {
+            const int counter = row + 1;
+            // One status text per row would cost more than the tree itself; the last one is exact.
+            if (counter == total || ((counter & 1023) == 0 && sinceStatus.elapsed() >= 100)) {
+                setStatusText(QStringLiteral("Knoten ") + QString::number(counter) + von);
+                showStatusNow();
+                sinceStatus.restart();
+            }
+        }
+        for (int i = rowStart[size_t(row)]; i < rowStart[size_t(row) + 1]; ++i) {
+            NewNode& n = nodes[size_t(i)];
+            path[n.level] = new GruppeItem(path[n.level - 1], n.level, std::move(n.text), &m_treeIcons);
+        }
+    }
+    nodes.clear();
+
+    trvGruppe->addTopLevelItem(root);
+    root->setExpanded(true);
+    trvGruppe->setCurrentItem(root);
+    trvGruppe->setUpdatesEnabled(true);
+    m_treeHandlerAttached = true;
+    TreeRebuilt = true;
+    m_treeGrouping = g->text;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Detail list, totals, sums list
+
+void TfrmMain::trvGruppeChange(QTreeWidgetItem* node)
+{
+    if (!node)
+        return;
+    if (TreeRebuilt) {
+        TreeRebuilt = false;
+        if (!node->parent())
+            return;
+    }
+    const Gruppierung* g = FindGruppierung(cboGruppierung->currentText());
+    if (!g)
+        return;
+    QStringList path;
+    for (QTreeWidgetItem* n = node; n && n->parent(); n = n->parent())
+        path.prepend(n->text(0));
+    const NodeSelection selection = SelectNode(*g, path);
+    SumColumns = selection.sumColumns;
+    clearStatusPanels();
+    setStatusText(g->text + QLatin1Char(' '));
+    ShowDetails(selection.nodeCondition);
+}
+
+void TfrmMain::closeLists()
+{
+    qryDetails->close();
+    qryGroup->close();
+}
+
+void TfrmMain::ShowDetails(const QString& nodeCondition)
+{
+    auto wait = std::make_unique<TpWait>();
+    const bool filtered = !FilterWhere.isEmpty();
+    const QColor background = filtered ? QColor(0, 128, 128) : QColor();
+    const QColor text = filtered ? QColor(Qt::white) : QColor();
+
+    closeLists();
+    CurrentWhere = nodeCondition + FilterWhere;
+    EnableSorting(false);
+    grdDetails->clearSort();
+    QSqlDatabase db = m_dm.RuboDB().qtDatabase();
+    if (!qryDetails->setQuery(db, DetailSql(CurrentWhere))) {
+        wait.reset();
+        messageOk(qryDetails->lastError(), MsgKind::Information);
+        return;
+    }
+
+    qint64 seconds = 0;
+    double sums[4] = {0, 0, 0, 0};
+    try {
+        RuboStatement totals(m_dm.RuboDB(), TotalsSql(CurrentWhere));
+        if (totals.step()) {
+            seconds = totals.column(0).toLongLong();
+            for (int i = 0; i < 4; ++i)
+                sums[i] = totals.column(i + 1).toDouble();
+        }
+    } catch (const RuboError& e) {
+        closeLists();
+        wait.reset();
+        messageOk(e.message(), MsgKind::Information);
+        return;
+    }
+
+    if (!qryGroup->setQuery(db, GroupSql(SumColumns, CurrentWhere))) {
+        const QString error = qryGroup->lastError();
+        closeLists();
+        wait.reset();
+        messageOk(error, MsgKind::Information);
+        return;
+    }
+    ShowGroupColumns();
+
+    const QString betrag = FormatAmount(sums[0]);
+    const QString rabatt = FormatAmount(sums[2]);
+    const int rows = qryDetails->rowCount();
+    setStatusPanel(1, QString::number(rows) + QStringLiteral(" Anruf") + (rows == 1 ? QString() : QStringLiteral("e")));
+    setStatusPanel(2, QStringLiteral("Dauer: ") + SecondsToText(seconds));
+    setStatusPanel(3, QStringLiteral("EUR: ") + betrag);
+    setStatusPanel(4, QStringLiteral("EUR: ") + FormatAmount(sums[1]));
+    const bool discounted = betrag != rabatt;
+    setStatusPanel(5, discounted ? QStringLiteral("rbt.ATS: ") + rabatt : QString());
+    setStatusPanel(6, discounted ? QStringLiteral("rbt.EUR: ") + FormatAmount(sums[3]) : QString());
+
+    setOutputCommandsEnabled(true);
+    grdDetails->setHeaderColors(background, text);
+}
+
+void TfrmMain::ShowGroupColumns()
+{
+    if (!qryGroup->isOpen())
+        return;
+    const QStringList fields = qryGroup->fieldNames();
+    for (const char* key : kGroupKeyColumns) {
+        const QString field = QString::fromLatin1(key);
+        grdGroup->setColumnVisible(field, fields.contains(field, Qt::CaseInsensitive));
+    }
+}
+
+bool TfrmMain::EnableSorting(bool allow)
+{
+    if (allow && qryDetails->isOpen() && qryDetails->rowCount() > kSortLimit) {
+        setStatusText(QStringLiteral("Sortierung bei mehr als ") + QString::number(kSortLimit)
+                      + QStringLiteral(" Einträgen nicht möglich."));
+        allow = false;
+    }
+    qryDetails->setHoldAllRows(allow);
+    return allow;
+}
+
+void TfrmMain::grdDetailsColumnClick(const QString& field)
+{
+    const DataGrid::SortOrder before = grdDetails->sortOrder(field);
+    // A plain click sorts by this column alone, Shift adds it to the columns sorted already.
+    if (!(QGuiApplication::keyboardModifiers() & Qt::ShiftModifier)) {
+        for (const QString& other : grdDetails->sortedFields())
+            if (other != field)
+                grdDetails->setSortOrder(other, DataGrid::SortOrder::None);
+    }
+    grdDetails->setSortOrder(field, before == DataGrid::SortOrder::Ascending ? DataGrid::SortOrder::Descending
+                                                                             : DataGrid::SortOrder::Ascending);
+    if (!EnableSorting(true)) {
+        grdDetails->setSortOrder(field, DataGrid::SortOrder::None);
+        return;
+    }
+    if (!qryDetails->setOrderBy(grdDetails->orderByText()))
+        messageOk(qryDetails->lastError(), MsgKind::Information);
+}
+
+void TfrmMain::setOutputCommandsEnabled(bool enabled)
+{
+    for (QAction* a : m_outputCommands)
+        a->setEnabled(enabled);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Commands
+
+QString TfrmMain::lastOpenFolder() const
+{
+    if (!m_lastOpenedFile.isEmpty())
+        return QFileInfo(m_lastOpenedFile).absolutePath();
+    if (!m_openFolder.isEmpty())
+        return m_openFolder;
+    return QDir::current().filePath(QStringLiteral("Data"));
+}
+
+QStringList TfrmMain::runOpenDialog(const QString& folder)
+{
+    QFileDialog dialog(this, QStringLiteral("EGN Datei öffnen"), folder);
+    dialog.setOption(QFileDialog::DontUseNativeDialog, true);
+    dialog.setFileMode(QFileDialog::ExistingFiles);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setDefaultSuffix(QStringLiteral("edi"));
+    const QStringList filters = {
+        QStringLiteral("Alle bekannten Formate (*.mdb;*.csv;*.edi;*.zip)"),
+        QStringLiteral("DRAVIK Einzelgesprächs-Nachweis TSV-2 (*.edi)"),
+        QStringLiteral("Character Seperated Values (*.csv)"),
+        QStringLiteral("Komprimierte Dateien (*.zip)"),
+        QStringLiteral("Access Datenbank (*.mdb)"),
+        QStringLiteral("Alle Dateien"),
+    };
+    dialog.setNameFilters(filters);
+    dialog.selectNameFilter(filters.first());
+    auto applyPatterns = [&dialog](const QString& filter) {
+        if (auto* model = dialog.findChild<QFileSystemModel*>())
+            model->setNameFilters(filterPatterns(filter));
+    };
+    applyPatterns(filters.first());
+    connect(&dialog, &QFileDialog::filterSelected, &dialog, applyPatterns, Qt::QueuedConnection);
+    if (dialog.exec() != QDialog::Accepted)
+        return {};
+    return dialog.selectedFiles();
+}
+
+void TfrmMain::mnuOeffnenClick()
+{
+    m_openFolder = lastOpenFolder();
+    const QStringList files = openFilesHook ? openFilesHook() : runOpenDialog(m_openFolder);
+    if (files.isEmpty())
+        return;
+    m_lastOpenedFile = files.first();
+    clearStatusPanels();
+    setStatusPanel(1, QTime::currentTime().toString(QStringLiteral("hh:mm:ss")));
+    for (const QString& file : files)
+        ImportFile(m_dm, QFileInfo(file).absoluteFilePath(), QString());
+}
+
+void TfrmMain::mnuLoeschenClick()
+{
+    bool deleted = false;
+    int count = 0;
+    if (askYesNo(QStringLiteral("Wollen Sie wirklich alle Anrufe aus der internen DB löschen ?"))) {
+        QString error;
+        {
+            TpWait wait;
+            try {
+                closeLists();
+                m_dm.RuboDB().execute(QStringLiteral("DELETE FROM GeladeneDateien"));
+                count = m_dm.RuboDB().execute(QStringLiteral("DELETE FROM EGN"));
+                clearTree();
+                mnuLoeschen->setEnabled(false);
+                deleted = true;
+            } catch (const RuboError& e) {
+                error = e.message();
+            }
+        }
+        if (!deleted)
+            messageOk(QStringLiteral("Das Löschen der Tabelle EGN hat nicht funktioniert !\n") + error, MsgKind::Information);
+    }
+    clearStatusPanels();
+    if (deleted)
+        setStatusText(QStringLiteral("Es wurden ") + QString::number(count) + QStringLiteral(" Einträge gelöscht."));
+}
+
+void TfrmMain::mnuBeendenClick()
+{
+    clearStatusPanels();
+    setStatusText(QStringLiteral("Programm wird beendet"));
+    detachTreeHandler();
+    cboGruppierung->setCurrentIndex(-1);
+    clearTree();
+    setStatusText(QStringLiteral("Programm wird beendet"));
+    close();
+}
+
+void TfrmMain::mnuFilterClick()
+{
+    if (!filterDialogHook) {
+        notAvailable();
+        return;
+    }
+    QString filterWhere = FilterWhere;
+    if (!filterDialogHook(filterWhere))
+        return;
+    FilterWhere = filterWhere;
+    if (QTreeWidgetItem* node = trvGruppe->currentItem())
+        trvGruppeChange(node);
+    else
+        ShowDetails(QString());
+}
+
+void TfrmMain::notAvailable()
+{
+    messageOk(QString::fromUtf8(kNotAvailable), MsgKind::Information);
+}
+
+void TfrmMain::mnuSaveAsClick() { notAvailable(); }
+void TfrmMain::mnuExportClick() { notAvailable(); }
+void TfrmMain::tbtnExcelClick() { notAvailable(); }
+void TfrmMain::mnuLoadedClick() { notAvailable(); }
+void TfrmMain::mnuFilialenClick() { notAvailable(); }
+void TfrmMain::mnuKostenstellenClick() { notAvailable(); }
+void TfrmMain::mnuZonenrabatteClick() { notAvailable(); }
+void TfrmMain::mnuReportEGNClick() { notAvailable(); }
+void TfrmMain::mnuReportGroupClick() { notAvailable(); }
+void TfrmMain::mnuInfoClick() { notAvailable(); }
+void TfrmMain::mnuHilfeClick() { notAvailable(); }
+void TfrmMain::grdDetailsDblClick() { notAvailable(); }
+
+void TfrmMain::toggleColumnChooser(bool open)
+{
+    if (open)
+        grdDetails->showColumnChooser();
+    else
+        grdDetails->closeColumnChooser();
+}

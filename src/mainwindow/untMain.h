@@ -1,0 +1,141 @@
+#pragma once
+
+#include "UserInterface.h"
+
+#include <QIcon>
+#include <QMainWindow>
+#include <QString>
+#include <QStringList>
+#include <QVector>
+#include <functional>
+
+class QAction;
+class QComboBox;
+class QFrame;
+class QLabel;
+class QSplitter;
+class QTreeWidget;
+class QTreeWidgetItem;
+class QWidget;
+class DataGrid;
+class SqlPagedModel;
+class TdmMain;
+
+// The main window: grouping tree, detail list with totals, sums list, and the status bar through
+// which the core reports progress.
+class TfrmMain : public QMainWindow, public RuboUi
+{
+    Q_OBJECT
+public:
+    static constexpr int kPanelCount = 8;
+    static constexpr int kSortLimit = 20000;
+
+    explicit TfrmMain(TdmMain& dm, QWidget* parent = nullptr);
+    ~TfrmMain() override;
+
+    // RuboUi
+    void setStatusPanel(int index, const QString& text) override;
+    void clearStatusPanels() override;
+    void messageOk(const QString& text, MsgKind kind) override;
+    bool askYesNo(const QString& text) override;
+    void processEvents() override;
+    void setWaitCursor(bool on) override;
+    void setLoeschenEnabled(bool enabled) override;
+
+    // Tests and the later dialogs replace the modal parts through these; empty means the real one.
+    std::function<void(const QString& text, RuboUi::MsgKind kind)> messageBoxHook;
+    std::function<bool(const QString& text)> questionHook;
+    std::function<QStringList()> openFilesHook;
+    // The filter dialog: gets the condition in force, returns true when the user accepted a new one.
+    std::function<bool(QString& filterWhere)> filterDialogHook;
+
+    QString statusPanel(int index) const;
+    QString statusHint() const;
+
+    QComboBox* cboGruppierung = nullptr;
+    QTreeWidget* trvGruppe = nullptr;
+    DataGrid* grdDetails = nullptr;
+    DataGrid* grdGroup = nullptr;
+    SqlPagedModel* qryDetails = nullptr;
+    SqlPagedModel* qryGroup = nullptr;
+
+    QAction *mnuOeffnen = nullptr, *mnuSaveAs = nullptr, *mnuLoeschen = nullptr, *mnuBeenden = nullptr,
+            *mnuLoaded = nullptr, *mnuGrdDetailsGruppieren = nullptr, *mnuGrdDetailsColSelect = nullptr,
+            *mnuShowInfo = nullptr, *mnuExport = nullptr, *mnuFilter = nullptr, *mnuFilialen = nullptr,
+            *mnuKostenstellen = nullptr, *mnuZonenrabatte = nullptr, *mnuReportEGN = nullptr,
+            *mnuReportGroup = nullptr, *mnuInfo = nullptr, *mnuHilfe = nullptr;
+    QAction *tbtnOpenDatabase = nullptr, *tbtnExcel = nullptr, *tbtnReport = nullptr, *tbtnSummen = nullptr,
+            *tbtnFilialen = nullptr, *tbtnKostenstellen = nullptr;
+
+    QString FilterWhere;
+    QString CurrentWhere;
+    QString SumColumns;
+    bool TreeRebuilt = false;
+
+    void cboGruppierungChange();
+    void trvGruppeChange(QTreeWidgetItem* node);
+    void ShowDetails(const QString& nodeCondition);
+    bool EnableSorting(bool allow);
+    void ShowGroupColumns();
+
+    void mnuOeffnenClick();
+    void mnuLoeschenClick();
+    void mnuBeendenClick();
+    void mnuFilterClick();
+    void StatusBarDblClick();
+
+    // Commands whose dialogs come later; for now they say so.
+    void mnuSaveAsClick();
+    void mnuExportClick();
+    void tbtnExcelClick();
+    void mnuLoadedClick();
+    void mnuFilialenClick();
+    void mnuKostenstellenClick();
+    void mnuZonenrabatteClick();
+    void mnuReportEGNClick();
+    void mnuReportGroupClick();
+    void mnuInfoClick();
+    void mnuHilfeClick();
+    void grdDetailsDblClick();
+
+    void grdDetailsColumnClick(const QString& field);
+
+    QString lastOpenFolder() const;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void createMenus();
+    void createToolBar();
+    void createPanels();
+    void createStatusBar();
+    void setupGrids();
+    void setOutputCommandsEnabled(bool enabled);
+    void detachTreeHandler() { m_treeHandlerAttached = false; }
+    void clearTree();
+    void closeLists();
+    void notAvailable();
+    QStringList runOpenDialog(const QString& folder);
+    void toggleColumnChooser(bool open);
+    void showStatusNow();
+
+    TdmMain& m_dm;
+    QLabel* m_panels[kPanelCount] = {};
+    QString m_hint;
+    QSplitter* Splitter2 = nullptr;
+    QSplitter* splitterInfo = nullptr;
+    QFrame* panelLeft = nullptr;
+    QWidget* panelRight = nullptr;
+    QWidget* panelInfo = nullptr;
+    QLabel* Label1 = nullptr;
+    QLabel* ImageLogo = nullptr;
+    QList<QAction*> m_outputCommands;
+    bool m_treeHandlerAttached = false;
+    QString m_openFolder;     // initial folder of the load dialog, empty before its first use
+    QString m_lastOpenedFile; // first file chosen in the last load dialog
+    QString m_treeGrouping;       // the grouping the tree shows, empty while it is empty
+    QVector<QIcon> m_treeIcons;   // pictures of the tree's levels; the nodes point here
+};
+
+extern TfrmMain* frmMain;

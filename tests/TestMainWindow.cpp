@@ -1,0 +1,563 @@
+#include "Conversions.h"
+#include "DataGrid.h"
+#include "TestDb.h"
+#include "untMain.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QDir>
+#include <QLabel>
+#include <QRegularExpression>
+#include <QSettings>
+#include <QStandardPaths>
+#include <QStatusBar>
+#include <QTest>
+#include <QTreeWidget>
+
+namespace {
+
+QByteArray callLine(int number, const QByteArray& zone, const QByteArray& target)
+{
+    QList<QByteArray> f = {"280", QByteArray::number(number), "0316471011", "11", "06641234567", "", "0,35", "61", "",
+                           "20030115", "134501", "5", zone, "GZ", target, "C" + QByteArray::number(number)};
+    return f.join('\t') + "\r\n";
+}
+
+// The main window over a fresh database, installed as the user interface, with every box recorded.
+struct Fixture
+{
+    TestDb t;
+    TfrmMain w{t.dm()};
+    QStringList messages;
+    QStringList questions;
+    bool answer = false;
+
+    Fixture()
+    {
+        RuboUi::install(&w);
+        w.messageBoxHook = [this](const QString& text, RuboUi::MsgKind) { messages << text; };
+        w.questionHook = [this](const QString& text) {
+            questions << text;
+            return answer;
+        };
+    }
+    ~Fixture() { RuboUi::install(nullptr); }
+
+    void exec(const QString& sql) { t.db().execute(sql); }
+    void choose(const QString& grouping)
+    {
+        w.cboGruppierung->setCurrentIndex(w.cboGruppierung->findText(grouping));
+        w.cboGruppierungChange();
+    }
+    QTreeWidgetItem* node(const QStringList& path) const
+    {
+        QTreeWidgetItem* n = w.trvGruppe->topLevelItem(0);
+        for (const QString& text : path) {
+            QTreeWidgetItem* found = nullptr;
+            for (int i = 0; n && i < n->childCount() && !found; ++i)
+                if (n->child(i)->text(0) == text)
+                    found = n->child(i);
+            n = found;
+        }
+        return n;
+    }
+    void select(const QStringList& path) { w.trvGruppe->setCurrentItem(node(path)); }
+    QStringList panels() const
+    {
+        QStringList p;
+        for (int i = 0; i < 8; ++i)
+            p << w.statusPanel(i);
+        return p;
+    }
+};
+
+void dump(const QTreeWidgetItem* item, int level, QStringList& out)
+{
+    out << QString(level, QLatin1Char('.')) + item->text(0);
+    for (int i = 0; i < item->childCount(); ++i)
+        dump(item->child(i), level + 1, out);
+}
+
+QStringList treeDump(const QTreeWidget* tree)
+{
+    QStringList out;
+    for (int i = 0; i < tree->topLevelItemCount(); ++i)
+        dump(tree->topLevelItem(i), 0, out);
+    return out;
+}
+
+// Eight calls over four zones; the zone is absent in one call and empty in another.
+void insertSampleCalls(Fixture& f)
+{
+    f.exec("INSERT INTO EGN (Zone, Ziel, Nebenstelle, IAS, Sekunden, Betrag, BetragEuro, Rabatt, RabattEuro) VALUES "
+           "('Mobilnetz', 'A1 Mobil', '11', 'I', 60, 1.5, 1.5, 1.5, 1.5),"
+           "('Mobilnetz', 'A1 Mobil', '12', 'I', 30, 2.25, 2.25, 2.0, 2.0),"
+           "('Mobilnetz', 'Magenta', '11', 'I', 3700, 1000, 1000, 1000, 1000),"
+           "('Deutschland', 'Köln', '11', 'A', 10, 1, 1, 1, 1),"
+           "('Côte d''Ivoire', 'Abidjan', '13', 'A', 20, 3, 3, 3, 3),"
+           "(NULL, 'x', '14', 'S', 1, 0, 0, 0, 0),"
+           "('', 'x', '14', 'S', 1, 0, 0, 0, 0),"
+           "('Deutschland', 'Köln', '12', '', 5, 1, 1, 1, 1)");
+}
+
+} // namespace
+
+class TestMainWindow : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase();
+    void init();
+    void startsEmptyWithTheCommandsOfTheMenu();
+    void statusBarHintAndDoubleClick();
+    void loadsChosenFilesAndDeletesAll();
+    void buildsTheTree_data();
+    void buildsTheTree();
+    void nodeSelectionListsCallsAndTotals();
+    void filterColoursTheHeader();
+    void sortingIsRefusedAboveTheLimit();
+    void databaseErrorsAreShownAndTheWindowStays();
+};
+
+void TestMainWindow::initTestCase()
+{
+    QStandardPaths::setTestModeEnabled(true);
+    QSettings("DRAVIK", "DravikRuboTool").clear();
+}
+
+void TestMainWindow::init()
+{
+    QSettings("DRAVIK", "DravikRuboTool").clear();
+}
+
+void TestMainWindow::startsEmptyWithTheCommandsOfTheMenu()
+{
+    Fixture f;
+    TfrmMain& w = f.w;
+    QCOMPARE(frmMain, &w);
+    QCOMPARE(w.windowTitle(), QStringLiteral("DRAVIK Einzelverbindungsaufschlüsselung"));
+    QCOMPARE(w.size(), QSize(790, 580));
+    QStringList entries;
+    for (int i = 0; i < w.cboGruppierung->count(); ++i)
+        entries << w.cboGruppierung->itemText(i);
+    QCOMPARE(entries, (QStringList{"Ziele", "Kostenstellen & Nebenstellen", "Kostenstellen & Zonen", "Zonen", "Inland - Ausland",
+                                   "Nebenstellen", "Filialen & Nebenstellen", "Filialen & Kostenstellen"}));
+    QCOMPARE(w.cboGruppierung->currentIndex(), -1);
+    QVERIFY(!w.cboGruppierung->isEditable());
+    QCOMPARE(w.trvGruppe->topLevelItemCount(), 0);
+    QVERIFY(w.findChild<QLabel*>("Label1"));
+    QCOMPARE(w.findChild<QLabel*>("Label1")->text(), QStringLiteral("Bitte eine Gruppierung auswählen."));
+    QVERIFY(w.grdGroup->isHidden() || w.findChild<QWidget*>("panelInfo")->isHidden());
+    QCOMPARE(f.panels(), QStringList(8, QString()));
+    QVERIFY(!w.qryDetails->isOpen());
+    QVERIFY(w.FilterWhere.isEmpty() && w.CurrentWhere.isEmpty() && w.SumColumns.isEmpty());
+
+    struct Item
+    {
+        QAction* action;
+        const char* caption;
+        QKeySequence shortcut;
+        const char* hint;
+        bool enabled;
+    };
+    const Item items[] = {
+        {w.mnuOeffnen, "&Laden...", QKeySequence("Ctrl+L"), "Laden einer externen Datei.", true},
+        {w.mnuSaveAs, "Speichern &unter...", {}, "Sichern der internen DB unter einen anderen Namen", true},
+        {w.mnuLoeschen, "Lö&schen...", {}, "Lösche alle Einträge der internen DB", true},
+        {w.mnuBeenden, "&Beenden", {}, "", true},
+        {w.mnuLoaded, "Geladene &Dateien...", QKeySequence("Alt+D"), "Anzeige aller geladenen Dateien.", true},
+        {w.mnuGrdDetailsGruppieren, "&Gruppierung anzeigen", QKeySequence("Alt+G"), "Anzeige der Spaltengruppierung", true},
+        {w.mnuGrdDetailsColSelect, "Spalten &auswählen", QKeySequence("Alt+C"), "Auswahl der angezeigten Felder.", true},
+        {w.mnuShowInfo, "&Summen anzeigen", QKeySequence("Alt+S"), "Anzeige einer Summenfunktion.", true},
+        {w.mnuExport, "&Export...", QKeySequence("Ctrl+S"), "Exportieren der angezeigten EGN's.", false},
+        {w.mnuFilter, "&Filtern...", QKeySequence("Ctrl+F"), "Eingabe eines Filters für die EGN's.", true},
+        {w.mnuFilialen, "F&ilialen...", QKeySequence("Ctrl+I"), "Zuordnen von ANummern zu Filialen.", true},
+        {w.mnuKostenstellen, "&Kostenstellen...", QKeySequence("Ctrl+K"), "Zuordnen von Nebenstellen zu Kostenstellen.", true},
+        {w.mnuZonenrabatte, "Zonenrabatte...", QKeySequence("Ctrl+Z"), "", true},
+        {w.mnuReportEGN, "&Einzelgesprächs-Report...", {}, "", false},
+        {w.mnuReportGroup, "&Summen-Report...", {}, "", false},
+        {w.mnuInfo, "&Info...", {}, "", true},
+        {w.mnuHilfe, "&Hilfe", {}, "", true},
+        {w.tbtnOpenDatabase, "", {}, "Laden einer externen Datei.", true},
+        {w.tbtnExcel, "", {}, "Export", false},
+        {w.tbtnReport, "", {}, "Einzelgesprächs-Report", false},
+        {w.tbtnSummen, "", {}, "Summen-Report", false},
+        {w.tbtnFilialen, "", {}, "Zuordnen von ANummern zu Filialen.", true},
+        {w.tbtnKostenstellen, "", {}, "Zuordnen von Nebenstellen zu Kostenstellen.", true},
+    };
+    for (const Item& i : items) {
+        const QString caption = QString::fromUtf8(i.caption);
+        if (!caption.isEmpty()) {
+            QCOMPARE(i.action->text(), caption);
+            QCOMPARE(i.action->shortcut(), i.shortcut);
+        }
+        QVERIFY2(i.action->statusTip().isEmpty(), qPrintable(caption));
+        if (*i.hint)
+            QCOMPARE(i.action->toolTip(), QString::fromUtf8(i.hint));
+        QVERIFY2(i.action->isEnabled() == i.enabled, qPrintable(caption + " " + i.action->toolTip()));
+        QVERIFY(!i.action->isChecked());
+    }
+
+    // The check marks follow what they show.
+    w.show();
+    w.mnuShowInfo->trigger();
+    QVERIFY(w.mnuShowInfo->isChecked() && w.grdGroup->isVisible());
+    w.mnuShowInfo->trigger();
+    QVERIFY(!w.grdGroup->isVisible());
+    w.mnuGrdDetailsGruppieren->trigger();
+    QVERIFY(w.grdDetails->isGroupingPanelVisible());
+    QCOMPARE(w.grdDetails->groupingPanelHint(), QStringLiteral("Zum Gruppieren ziehen Sie eine Spaltenüberschrift hierher."));
+    w.mnuGrdDetailsColSelect->trigger();
+    QVERIFY(w.mnuGrdDetailsColSelect->isChecked() && w.grdDetails->isColumnChooserVisible());
+    w.mnuGrdDetailsColSelect->trigger();
+    QVERIFY(!w.mnuGrdDetailsColSelect->isChecked() && !w.grdDetails->isColumnChooserVisible());
+    w.mnuGrdDetailsColSelect->trigger();
+    w.grdDetails->closeColumnChooser();
+    QVERIFY(!w.mnuGrdDetailsColSelect->isChecked());
+
+    // The next start finds the grouping panel as this one left it.
+    {
+        QSettings settings("DRAVIK", "DravikRuboTool");
+        w.grdDetails->saveLayout(settings, "grdDetails");
+    }
+    {
+        TfrmMain again(f.t.dm());
+        QVERIFY(again.mnuGrdDetailsGruppieren->isChecked());
+    }
+
+    // Commands whose dialogs are not there yet say so instead of doing nothing.
+    w.mnuInfo->trigger();
+    QCOMPARE(f.messages, QStringList{"Diese Funktion ist noch nicht verfügbar."});
+}
+
+void TestMainWindow::statusBarHintAndDoubleClick()
+{
+    Fixture f;
+    TfrmMain& w = f.w;
+    w.setStatusPanel(0, "Zonen ");
+    w.setStatusPanel(1, "3 Anrufe");
+    w.setStatusPanel(3, "EUR: 1,00");
+    w.setStatusPanel(7, "nie");
+    w.setStatusPanel(8, "außerhalb");
+    w.setStatusPanel(-1, "außerhalb");
+    QCOMPARE(w.statusHint(), QStringLiteral("Zonen  .. 3 Anrufe .. EUR: 1,00"));
+    QCOMPARE(w.statusBar()->toolTip(), w.statusHint());
+    QCOMPARE(w.statusPanel(7), QStringLiteral("nie"));
+
+    w.clearStatusPanels();
+    QCOMPARE(w.statusHint(), QString());
+    w.show();
+    QTest::mouseDClick(w.statusBar(), Qt::LeftButton);
+    QCOMPARE(f.messages, QStringList{QString(8, QLatin1Char('\n'))});
+}
+
+void TestMainWindow::loadsChosenFilesAndDeletesAll()
+{
+    Fixture f;
+    TfrmMain& w = f.w;
+    const QString folder = f.t.dir();
+    const QStringList files = {f.t.writeFile("b.edi", callLine(1, "Mobilnetz", "A1") + callLine(2, "Mobilnetz", "A1")),
+                               f.t.writeFile("a.edi", callLine(3, "Deutschland", "Köln")),
+                               f.t.writeFile("c.edi", callLine(4, "Mobilnetz", "B1"))};
+    QCOMPARE(w.lastOpenFolder(), QDir::current().filePath("Data"));
+    int dialogs = 0;
+    w.openFilesHook = [&] {
+        ++dialogs;
+        return dialogs == 1 ? files : QStringList();
+    };
+    w.mnuLoeschen->setEnabled(false);
+    w.mnuOeffnenClick();
+    QCOMPARE(f.messages, QStringList());
+    QCOMPARE(f.t.scalar("SELECT COUNT(*) FROM EGN").toInt(), 4);
+    QStringList loaded;
+    RuboStatement s(f.t.db(), "SELECT DateiName FROM GeladeneDateien ORDER BY DateiID");
+    while (s.step())
+        loaded << QFileInfo(s.column(0).toString()).fileName();
+    QCOMPARE(loaded, (QStringList{"b.edi", "a.edi", "c.edi"}));
+    QVERIFY(QRegularExpression("^\\d\\d:\\d\\d:\\d\\d$").match(w.statusPanel(1)).hasMatch());
+    QVERIFY(w.mnuLoeschen->isEnabled());
+
+    // The next dialog opens where the files came from; a cancelled one changes nothing.
+    QCOMPARE(QDir(w.lastOpenFolder()), QDir(folder));
+    w.setStatusPanel(0, "bleibt");
+    w.mnuOeffnenClick();
+    QCOMPARE(dialogs, 2);
+    QCOMPARE(w.statusPanel(0), QStringLiteral("bleibt"));
+
+    f.choose("Zonen");
+    f.select({"Mobilnetz"});
+    QVERIFY(w.mnuExport->isEnabled() && w.tbtnReport->isEnabled());
+
+    f.answer = false;
+    w.mnuLoeschenClick();
+    QCOMPARE(f.questions, QStringList{"Wollen Sie wirklich alle Anrufe aus der internen DB löschen ?"});
+    QCOMPARE(f.panels(), QStringList(8, QString()));
+    QCOMPARE(f.t.scalar("SELECT COUNT(*) FROM EGN").toInt(), 4);
+    QVERIFY(w.qryDetails->isOpen());
+
+    f.answer = true;
+    w.mnuLoeschenClick();
+    QCOMPARE(w.statusPanel(0), QStringLiteral("Es wurden 4 Einträge gelöscht."));
+    QCOMPARE(f.t.scalar("SELECT COUNT(*) FROM EGN").toInt(), 0);
+    QCOMPARE(f.t.scalar("SELECT COUNT(*) FROM GeladeneDateien").toInt(), 0);
+    QCOMPARE(w.trvGruppe->topLevelItemCount(), 0);
+    QVERIFY(!w.qryDetails->isOpen() && !w.qryGroup->isOpen());
+    for (QAction* a : {w.mnuExport, w.mnuReportEGN, w.mnuReportGroup, w.tbtnExcel, w.tbtnReport, w.tbtnSummen})
+        QVERIFY(!a->isEnabled());
+    QVERIFY(!w.mnuLoeschen->isEnabled());
+    QCOMPARE(w.cboGruppierung->currentText(), QStringLiteral("Zonen"));
+
+    // The same grouping again gives the bare root.
+    f.choose("Zonen");
+    QCOMPARE(treeDump(w.trvGruppe), QStringList{"Anrufe"});
+    QCOMPARE(w.statusPanel(0), QStringLiteral("Liste gelöscht"));
+
+    w.show();
+    w.mnuBeendenClick();
+    QVERIFY(!w.isVisible());
+    QCOMPARE(w.cboGruppierung->currentIndex(), -1);
+    QCOMPARE(w.trvGruppe->topLevelItemCount(), 0);
+    QCOMPARE(f.panels(), (QStringList{"Programm wird beendet", "", "", "", "", "", "", ""}));
+}
+
+void TestMainWindow::buildsTheTree_data()
+{
+    QTest::addColumn<QString>("grouping");
+    QTest::addColumn<QStringList>("tree");
+    QTest::addColumn<QString>("status");
+
+    QTest::newRow("Zonen") << "Zonen"
+                           << QStringList{"Anrufe", ".", "..x", "...14", ".Côte d'Ivoire", "..Abidjan", "...13", ".Deutschland",
+                                          "..Köln", "...11", "...12", ".Mobilnetz", "..A1 Mobil", "...11", "...12",
+                                          "..Magenta", "...11"}
+                           << "Knoten 8 von 8";
+    QTest::newRow("Inland - Ausland")
+        << "Inland - Ausland"
+        << QStringList{"Anrufe", ".Ausland", "..Côte d'Ivoire", "...Abidjan", "....13", "..Deutschland", "...Köln", "....11",
+                       ".Inland", "..Mobilnetz", "...A1 Mobil", "....11", "....12", "...Magenta", "....11", ".Sonst", "..",
+                       "...x", "....14"}
+        << "Knoten 7 von 7";
+    QTest::newRow("Ziele") << "Ziele"
+                           << QStringList{"Anrufe", ".A1 Mobil", "..11", "..12", ".Abidjan", "..13", ".Köln", "..11", "..12",
+                                          ".Magenta", "..11", ".x", "..14"}
+                           << "Knoten 7 von 7";
+}
+
+void TestMainWindow::buildsTheTree()
+{
+    QFETCH(QString, grouping);
+    QFETCH(QStringList, tree);
+    QFETCH(QString, status);
+    Fixture f;
+    insertSampleCalls(f);
+    f.w.show();
+    f.choose(grouping);
+    QCOMPARE(treeDump(f.w.trvGruppe), tree);
+    QCOMPARE(f.w.statusPanel(0), status);
+    QTreeWidgetItem* root = f.w.trvGruppe->topLevelItem(0);
+    QCOMPARE(f.w.trvGruppe->currentItem(), root);
+    QVERIFY(root->isExpanded());
+    for (int i = 0; i < root->childCount(); ++i)
+        QVERIFY(!root->child(i)->isExpanded());
+    QVERIFY(f.w.TreeRebuilt);
+    QVERIFY(f.w.trvGruppe->updatesEnabled());
+    QVERIFY(!root->icon(0).isNull() && !root->child(0)->icon(0).isNull());
+    // The selection made by the rebuild itself lists nothing.
+    QVERIFY(!f.w.qryDetails->isOpen());
+
+    // One result row: no node count is written.
+    f.exec("DELETE FROM EGN WHERE rowid > 1");
+    f.choose(grouping);
+    QCOMPARE(f.w.statusPanel(0), QStringLiteral("Liste gelöscht"));
+}
+
+void TestMainWindow::nodeSelectionListsCallsAndTotals()
+{
+    Fixture f;
+    insertSampleCalls(f);
+    TfrmMain& w = f.w;
+    f.choose("Zonen");
+
+    f.select({"Mobilnetz"});
+    QVERIFY(!w.TreeRebuilt);
+    QCOMPARE(w.CurrentWhere, QStringLiteral(" AND (Zone = 'Mobilnetz')"));
+    QCOMPARE(w.SumColumns, QStringLiteral("Zone,Ziel"));
+    QCOMPARE(f.panels(), (QStringList{"Zonen ", "3 Anrufe", "Dauer: 01:03:10", "EUR: " + FormatAmount(1003.75),
+                                      "EUR: " + FormatAmount(1003.75), "rbt.ATS: " + FormatAmount(1003.5),
+                                      "rbt.EUR: " + FormatAmount(1003.5), ""}));
+    QCOMPARE(w.qryDetails->rowCount(), 3);
+    QCOMPARE(w.qryGroup->rowCount(), 2);
+    QVERIFY(w.qryGroup->holdAllRows());
+    QVERIFY(!w.qryDetails->holdAllRows());
+    for (const char* key : {"FilialeID", "Kostenstelle", "Nebenstelle", "Zone", "Ziel", "IAS"})
+        QCOMPARE(w.grdGroup->isColumnVisible(key), QByteArray(key) == "Zone" || QByteArray(key) == "Ziel");
+    QVERIFY(w.grdGroup->isColumnVisible("Anzahl"));
+    QVERIFY(w.mnuExport->isEnabled() && w.tbtnSummen->isEnabled());
+
+    // A node below: its path becomes the condition, innermost first.
+    f.select({"Mobilnetz", "A1 Mobil", "12"});
+    QCOMPARE(w.CurrentWhere, QStringLiteral(" AND (Nebenstelle = '12') AND (Ziel = 'A1 Mobil') AND (Zone = 'Mobilnetz')"));
+    QCOMPARE(w.SumColumns, QStringLiteral("Zone,Ziel,Nebenstelle"));
+    QCOMPARE(w.statusPanel(1), QStringLiteral("1 Anruf"));
+    QCOMPARE(w.statusPanel(2), QStringLiteral("Dauer: 00:00:30"));
+    QVERIFY(w.grdGroup->isColumnVisible("Nebenstelle"));
+
+    // The apostrophe of a zone name is part of the value, not of the statement.
+    f.select({"Côte d'Ivoire"});
+    QCOMPARE(f.messages, QStringList());
+    QCOMPARE(w.statusPanel(1), QStringLiteral("1 Anruf"));
+    QCOMPARE(w.qryDetails->value(0, "Ziel").toString(), QStringLiteral("Abidjan"));
+    // No discount: panels 5 and 6 stay empty.
+    QCOMPARE(w.statusPanel(5), QString());
+    QCOMPARE(w.statusPanel(6), QString());
+
+    // The node without text stands for the absent and the empty zone.
+    f.select({""});
+    QCOMPARE(w.statusPanel(1), QStringLiteral("2 Anrufe"));
+
+    f.select({});
+    QCOMPARE(w.CurrentWhere, QString());
+    QCOMPARE(w.SumColumns, QStringLiteral("Zone"));
+    QCOMPARE(w.statusPanel(1), QStringLiteral("8 Anrufe"));
+    QCOMPARE(w.qryGroup->rowCount(), 5);   // the sums keep the absent and the empty zone apart
+    QVERIFY(!w.grdGroup->isColumnVisible("Ziel"));
+
+    f.choose("Inland - Ausland");
+    QCOMPARE(w.statusPanel(1), QString());   // the rebuild cleared the panels, the lists stay as they were
+    QVERIFY(w.qryDetails->isOpen());
+    f.select({"Sonst"});
+    QCOMPARE(w.CurrentWhere, QStringLiteral(" AND IAS = 'S'"));
+    QCOMPARE(w.SumColumns, QStringLiteral("IAS,Zone"));
+    QCOMPARE(w.statusPanel(0), QStringLiteral("Inland - Ausland "));
+    QCOMPARE(w.statusPanel(1), QStringLiteral("2 Anrufe"));
+    f.select({"Sonst", ""});
+    QCOMPARE(w.statusPanel(1), QStringLiteral("2 Anrufe"));
+    // The root lists every call, also the one without a class.
+    f.select({});
+    QCOMPARE(w.statusPanel(1), QStringLiteral("8 Anrufe"));
+    QCOMPARE(w.SumColumns, QStringLiteral("IAS"));
+    QVERIFY(w.grdGroup->isColumnVisible("IAS") && !w.grdGroup->isColumnVisible("Zone"));
+}
+
+void TestMainWindow::filterColoursTheHeader()
+{
+    Fixture f;
+    insertSampleCalls(f);
+    TfrmMain& w = f.w;
+
+    w.mnuFilterClick();
+    QCOMPARE(f.messages, QStringList{"Diese Funktion ist noch nicht verfügbar."});
+
+    QString next = " AND Sekunden < 0";
+    bool accept = true;
+    w.filterDialogHook = [&](QString& filterWhere) {
+        if (accept)
+            filterWhere = next;
+        return accept;
+    };
+
+    // Before any node: all calls that match, one row of totals.
+    next = " AND Sekunden > 15";
+    w.mnuFilterClick();
+    QCOMPARE(w.CurrentWhere, next);
+    QCOMPARE(w.statusPanel(1), QStringLiteral("4 Anrufe"));
+    QCOMPARE(w.qryGroup->rowCount(), 1);
+    for (const char* key : {"FilialeID", "Kostenstelle", "Nebenstelle", "Zone", "Ziel", "IAS"})
+        QVERIFY(!w.grdGroup->isColumnVisible(key));
+    QCOMPARE(w.grdDetails->headerBackground(), QColor(0, 128, 128));
+    QCOMPARE(w.grdDetails->headerText(), QColor(Qt::white));
+
+    f.choose("Zonen");
+    f.select({"Mobilnetz"});
+    next = " AND Sekunden < 0";
+    w.mnuFilterClick();
+    QCOMPARE(w.CurrentWhere, QStringLiteral(" AND (Zone = 'Mobilnetz') AND Sekunden < 0"));
+    QCOMPARE(w.statusPanel(1), QStringLiteral("0 Anrufe"));
+    QCOMPARE(w.statusPanel(2), QStringLiteral("Dauer: 00:00:00"));
+    QCOMPARE(w.qryGroup->rowCount(), 0);
+
+    // A dialog left without OK changes nothing.
+    accept = false;
+    w.mnuFilterClick();
+    QCOMPARE(w.FilterWhere, QStringLiteral(" AND Sekunden < 0"));
+
+    accept = true;
+    next.clear();
+    w.mnuFilterClick();
+    QCOMPARE(w.statusPanel(1), QStringLiteral("3 Anrufe"));
+    QVERIFY(!w.grdDetails->headerBackground().isValid());
+    QVERIFY(!w.grdDetails->headerText().isValid());
+
+    // Right after a rebuild the root is selected: the first refresh is swallowed once.
+    f.choose("Zonen");
+    next = " AND Sekunden > 15";
+    w.mnuFilterClick();
+    QCOMPARE(w.CurrentWhere, QStringLiteral(" AND (Zone = 'Mobilnetz')"));
+    QVERIFY(!w.TreeRebuilt);
+    w.mnuFilterClick();
+    QCOMPARE(w.CurrentWhere, QStringLiteral(" AND Sekunden > 15"));
+}
+
+void TestMainWindow::sortingIsRefusedAboveTheLimit()
+{
+    Fixture f;
+    TfrmMain& w = f.w;
+    f.exec("WITH RECURSIVE c(n) AS (SELECT 1 UNION ALL SELECT n + 1 FROM c WHERE n < 20000) "
+           "INSERT INTO EGN (Zone, Ziel, Nebenstelle, Sekunden) SELECT 'Z', 'Ziel', CAST(n % 7 AS TEXT), n FROM c");
+    f.choose("Zonen");
+    f.select({"Z"});
+    QCOMPARE(w.statusPanel(1), QStringLiteral("20000 Anrufe"));
+    w.grdDetailsColumnClick("Sekunden");
+    QCOMPARE(w.grdDetails->sortOrder("Sekunden"), DataGrid::SortOrder::Ascending);
+    QVERIFY(w.qryDetails->holdAllRows());
+    QCOMPARE(w.qryDetails->value(0, "Sekunden").toInt(), 1);
+    w.grdDetailsColumnClick("Sekunden");
+    QCOMPARE(w.grdDetails->sortOrder("Sekunden"), DataGrid::SortOrder::Descending);
+    QCOMPARE(w.qryDetails->value(0, "Sekunden").toInt(), 20000);
+
+    // A new list starts unsorted and reads rows as they are shown.
+    f.exec("INSERT INTO EGN (Zone, Ziel, Nebenstelle, Sekunden) VALUES ('Z', 'Ziel', '1', 0)");
+    f.choose("Zonen");
+    f.select({"Z"});
+    QVERIFY(!w.qryDetails->holdAllRows());
+    QCOMPARE(w.grdDetails->sortOrder("Sekunden"), DataGrid::SortOrder::None);
+    w.grdDetailsColumnClick("Sekunden");
+    QCOMPARE(w.grdDetails->sortOrder("Sekunden"), DataGrid::SortOrder::None);
+    QVERIFY(!w.qryDetails->holdAllRows());
+    QCOMPARE(w.statusPanel(0), QStringLiteral("Sortierung bei mehr als 20000 Einträgen nicht möglich."));
+    QVERIFY(w.qryDetails->fetchedRowCount() < 20001);
+}
+
+void TestMainWindow::databaseErrorsAreShownAndTheWindowStays()
+{
+    Fixture f;
+    insertSampleCalls(f);
+    TfrmMain& w = f.w;
+    f.choose("Zonen");
+    const QStringList before = treeDump(w.trvGruppe);
+
+    // A filter the engine rejects: the tree keeps its nodes and stays usable.
+    w.FilterWhere = " AND Unbekannt = 1";
+    f.choose("Ziele");
+    QCOMPARE(f.messages.size(), 1);
+    QVERIFY2(f.messages.first().contains("Unbekannt"), qPrintable(f.messages.first()));
+    QCOMPARE(treeDump(w.trvGruppe), before);
+    QCOMPARE(w.cboGruppierung->currentText(), QStringLiteral("Zonen"));
+    QVERIFY(w.trvGruppe->updatesEnabled());
+
+    // The lists report the same way and stay closed.
+    w.TreeRebuilt = false;
+    f.select({"Mobilnetz"});
+    QCOMPARE(f.messages.size(), 2);
+    QVERIFY(!w.qryDetails->isOpen());
+    QVERIFY(!w.mnuExport->isEnabled());
+
+    w.FilterWhere.clear();
+    f.select({"Deutschland"});
+    QCOMPARE(f.messages.size(), 2);
+    QCOMPARE(w.statusPanel(1), QStringLiteral("2 Anrufe"));
+}
+
+QTEST_MAIN(TestMainWindow)
+#include "TestMainWindow.moc"
