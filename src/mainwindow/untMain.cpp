@@ -489,9 +489,16 @@ void TfrmMain::createStatusBar()
 
 void TfrmMain::setupGrids()
 {
-    QList<GridColumn> details = detailColumns();
-    // A date and time of the system font does not fit the width made for a smaller one.
-    const int dateTimeWidth = QFontMetrics(font()).horizontalAdvance(QStringLiteral("00.00.0000 00:00:00")) + 12;
+    // The widths were made for a smaller font: no caption and no date and time may be cut off.
+    const QFontMetrics metrics(grdDetails->font());
+    const auto fitCaptions = [&metrics](QList<GridColumn> columns) {
+        for (GridColumn& c : columns)
+            if (c.width >= 0)
+                c.width = qMax(c.width, metrics.horizontalAdvance(c.caption.isEmpty() ? c.field : c.caption) + 20);
+        return columns;
+    };
+    QList<GridColumn> details = fitCaptions(detailColumns());
+    const int dateTimeWidth = metrics.horizontalAdvance(QStringLiteral("00.00.0000 00:00:00")) + 12;
     for (GridColumn& c : details)
         if (c.field == QLatin1String("BeginZeit") || c.field == QLatin1String("EndeZeit"))
             c.width = qMax(c.width, dateTimeWidth);
@@ -508,7 +515,7 @@ void TfrmMain::setupGrids()
     grdDetails->setModel(qryDetails);
     grdDetails->setGroupingPanelHint(QStringLiteral("Zum Gruppieren ziehen Sie eine Spaltenüberschrift hierher."));
 
-    grdGroup->setColumns(groupColumns());
+    grdGroup->setColumns(fitCaptions(groupColumns()));
     const QString sum = QStringLiteral("#######0.00");
     const QString sumEuro = QStringLiteral("#######0.0000");
     qryGroup->setFormatter(QStringLiteral("SumBetrag"), picture(sum));
