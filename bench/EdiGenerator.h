@@ -5,23 +5,31 @@
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
-#include <random>
+#include <cstdint>
 #include <vector>
 
 class QIODevice;
 class RuboDatabase;
 
+struct EdiOptions
+{
+    bool shortDates = false;     // "yymmdd" in field 9 instead of "yyyymmdd"
+    bool decimalPoint = false;   // amounts with "." instead of the carrier's usual ","
+};
+
 // A reproducible company and its carrier's ".edi" file for the benchmarks: ten branches (some
 // with a number ending in "*", so the extension follows the branch prefix in the calling number),
 // 300 extensions, 500 cost-centre assignments with validity periods, 25 zones with German names
-// and their discounts, and 2,000 destinations called with a skewed (Zipf-like) frequency, all
-// through 2003. Everything follows from the seed: the same seed gives the same bytes (with the
-// same standard library; its distributions are not specified bit for bit across vendors).
+// and their discounts, and 2,000 destinations called with a skewed (Zipf) frequency, all through
+// 2003. Everything follows from the seed: the generator draws from its own 64-bit generator and
+// its own distributions, so the same seed and count give the same bytes on every platform.
 class EdiGenerator
 {
 public:
     static constexpr quint32 kDefaultSeed = 20030101;
     static constexpr int kYear = 2003;
+
+    using Options = EdiOptions;
 
     struct Branch
     {
@@ -32,30 +40,30 @@ public:
     };
     struct Extension
     {
-        int branch = 0;       // index into branches()
-        int number = 0;       // the extension as a whole number
-        QByteArray callingNumber;   // field 2 of its calls
-        QByteArray extensionField;  // field 3 of its calls
+        int branch = 0;               // index into branches()
+        int number = 0;               // the extension as a whole number
+        QByteArray callingNumber;     // field 2 of its calls
+        QByteArray extensionField;    // field 3 of its calls
     };
     struct Zone
     {
         int code = 0;
         QString name;
-        double share = 0;          // share of the destinations
-        double euroPerMinute = 0;  // business time; leisure time costs 60 percent of it
+        double euroPerMinute = 0;   // business time; leisure time costs 60 percent of it
         double setupEuro = 0;
         double medianSeconds = 0;
     };
     struct Destination
     {
-        int zone = 0;         // index into zones()
-        QByteArray bNummer;   // UTF-8, field 4
-        QByteArray ziel;      // UTF-8, field 14
+        int zone = 0;           // index into zones()
+        QByteArray prefix;      // leading digits of field 4; the call adds the subscriber number
+        int subscriberDigits = 6;
+        QByteArray ziel;        // UTF-8, field 14
     };
     struct Assignment
     {
         QString filialeId;
-        QString nebenstelle;
+        QString nebenstelle;   // empty: every extension of the branch
         double vonZeit = 0;
         double bisZeit = 0;
         QString kostenstelle;
@@ -82,17 +90,33 @@ public:
     // Throws RuboError.
     void writeReferenceData(RuboDatabase& db) const;
 
-    // Writes the file in UTF-8 with CR LF line ends: two header records, `calls` call records
-    // ("280") in chronological order, a monthly subtotal record ("290") after each month and a
-    // trailer ("900"). The same seed and count give the same file. False on a write error.
-    bool writeEdi(QIODevice& out, qint64 calls) const;
-    bool writeEdiFile(const QString& path, qint64 calls, QString* error = nullptr) const;
+    // Writes the file in UTF-8 with CR LF line ends: two header records ("100", "200"), `calls`
+    // call records ("280", exactly 16 fields) in the order of their days, a monthly subtotal
+    // ("290") after each month and a trailer ("900" and the count). No empty line, not even at
+    // the end, since the reader asks about each one. False on a write error.
+    bool writeEdi(QIODevice& out, qint64 calls, const Options& options = {}) const;
+    bool writeEdiFile(const QString& path, qint64 calls, const Options& options = {}, QString* error = nullptr) const;
+
+    // Uniform random numbers fixed by their algorithm (splitmix64), unlike std's distributions.
+    class Random
+    {
+    public:
+        explicit Random(quint64 seed) : m_state(seed) {}
+        quint64 next();
+        double uniform();                  // [0, 1)
+        int below(int n);                  // [0, n)
+        double normal();                   // standard normal (Box-Muller)
+        int pick(const std::vector<double>& cumulative);   // index by cumulative weights
+
+    private:
+        quint64 m_state;
+    };
 
 private:
-    void buildBranches(std::mt19937& rng);
+    void buildBranches(Random& rng);
     void buildZones();
-    void buildDestinations(std::mt19937& rng);
-    void buildAssignments(std::mt19937& rng);
+    void buildDestinations(Random& rng);
+    void buildAssignments(Random& rng);
     void buildZoneDiscounts();
 
     quint32 m_seed;
@@ -102,8 +126,8 @@ private:
     std::vector<Destination> m_destinations;
     std::vector<Assignment> m_assignments;
     std::vector<ZoneDiscount> m_zoneDiscounts;
-    std::vector<double> m_extensionWeights;
-    std::vector<double> m_destinationWeights;
+    std::vector<double> m_extensionCumulative;
+    std::vector<double> m_destinationCumulative;
 };
 
 // Stands in for the user in a benchmark: answers every question with No, shows nothing, and

@@ -4,7 +4,11 @@
 #include "RuboEngine.h"
 #include "RuboError.h"
 
+#include <QByteArray>
+#include <QStringEncoder>
+#include <cstring>
 #include <limits>
+#include <sqlite3.h>
 
 namespace {
 
@@ -33,12 +37,6 @@ QStringView decimalText(qint32 value, char16_t (&buffer)[12])
     if (negative)
         buffer[--pos] = u'-';
     return QStringView(buffer + pos, 12 - pos);
-}
-
-// An empty text is stored as "" rather than NULL: the readers of EGN deliver texts.
-QStringView notNull(const QString& text)
-{
-    return text.isEmpty() ? QStringView(u"") : QStringView(text);
 }
 
 const QString kNoBranch = QStringLiteral("x");
@@ -155,32 +153,79 @@ void TblEGN::Append(const TEGN& egn, QString& stage)
     stage = QStringLiteral("append EGN");
     if (!m_insert)
         throw RuboError(QStringLiteral("Die Tabelle EGN ist nicht geöffnet."));
-    RuboStatement& s = *m_insert;
-    s.reset();
+    sqlite3_stmt* s = m_insert->get();
 
     stage = QStringLiteral("EGN set fields");
-    s.bindText(1, notNull(egn.ANummer));
-    s.bindInt(2, egn.Nebenstelle);   // the TEXT column keeps its decimal text
-    s.bindText(3, notNull(egn.BNummer));
-    s.bindDouble(4, egn.Betrag);
-    s.bindDouble(5, egn.BeginZeit);
-    s.bindInt(6, egn.Sekunden);
-    s.bindInt(7, egn.ZoneCode);
-    s.bindText(8, notNull(egn.Zone));
-    s.bindText(9, notNull(egn.Ziel));
-    s.bindText(10, notNull(egn.Kostenstelle));
-    s.bindText(11, notNull(egn.IAS));
-    s.bindDouble(12, egn.BetragEuro);
-    s.bindDouble(13, egn.EndeZeit);
-    s.bindInt(14, egn.DateiID);
-    s.bindText(15, notNull(egn.FilialeID));
-    s.bindText(16, notNull(egn.GZ));
-    s.bindText(17, notNull(egn.UniqueCallID));
-    s.bindDouble(18, egn.Rabatt);
-    s.bindDouble(19, egn.RabattEuro);
-    s.bindDouble(20, double(egn.RabattProz));
+    // The texts are handed over as UTF-8 in one buffer that lives until the insert has run, so
+    // the engine neither copies them nor converts them from UTF-16 for every call.
+    // Every parameter is bound anew for each call, so no binding outlives its buffer. Each text
+    // ends in a NUL, so the length checks of the schema need no copy.
+    static QByteArray buffer;
+    static QStringEncoder encoder(QStringEncoder::Utf8, QStringEncoder::Flag::Stateless);
+    const QString* const texts[] = {&egn.ANummer, &egn.BNummer, &egn.Zone, &egn.Ziel, &egn.Kostenstelle,
+                                    &egn.IAS, &egn.FilialeID, &egn.GZ, &egn.UniqueCallID};
+    char16_t digits[12];
+    const QStringView nebenstelle = decimalText(egn.Nebenstelle, digits);
+    qsizetype needed = 1 + int(sizeof digits);
+    for (const QString* t : texts)
+        needed += encoder.requiredSpace(t->size()) + 1;
+    if (buffer.size() < needed)
+        buffer.resize(needed * 2);
+    char* const base = buffer.data();
+    char* out = base;
+    int offsets[11];
+    for (int i = 0; i < 9; ++i) {
+        offsets[i] = int(out - base);
+        // Carrier data is mostly ASCII: copy that part, the encoder takes the rest from there.
+        const QStringView t(*texts[i]);
+        qsizetype k = 0;
+        for (; k < t.size() && t[k].unicode() < 0x80; ++k)
+            *out++ = char(t[k].unicode());
+        if (k < t.size())
+            out = encoder.appendToBuffer(out, t.sliced(k));
+        *out++ = '\0';
+    }
+    offsets[9] = int(out - base);
+    // The TEXT column would turn a bound number into its decimal text row by row; hand it over.
+    for (const QChar c : nebenstelle)
+        *out++ = char(c.unicode());
+    *out++ = '\0';
+    offsets[10] = int(out - base);
+    // An empty text is stored as "" rather than NULL: the readers of EGN deliver texts.
+    const auto text = [&](int param, int i) {
+        const char* p = base + offsets[i];
+        const int n = offsets[i + 1] - offsets[i] - 1;
+        // A length of -1 tells the engine that the text ends in a NUL; a text holding a NUL of its
+        // own is stored whole, with its length.
+        m_db.check(sqlite3_bind_text(s, param, p, std::strlen(p) == size_t(n) ? -1 : n, SQLITE_STATIC));
+    };
+    text(1, 0);                                                  // ANummer
+    text(2, 9);                                                  // Nebenstelle, as its decimal text
+    text(3, 1);                                                  // BNummer
+    m_db.check(sqlite3_bind_double(s, 4, egn.Betrag));
+    m_db.check(sqlite3_bind_double(s, 5, egn.BeginZeit));
+    m_db.check(sqlite3_bind_int64(s, 6, egn.Sekunden));
+    m_db.check(sqlite3_bind_int64(s, 7, egn.ZoneCode));
+    text(8, 2);                                                  // Zone
+    text(9, 3);                                                  // Ziel
+    text(10, 4);                                                 // Kostenstelle
+    text(11, 5);                                                 // IAS
+    m_db.check(sqlite3_bind_double(s, 12, egn.BetragEuro));
+    m_db.check(sqlite3_bind_double(s, 13, egn.EndeZeit));
+    m_db.check(sqlite3_bind_int64(s, 14, egn.DateiID));
+    text(15, 6);                                                 // FilialeID
+    text(16, 7);                                                 // GZ
+    text(17, 8);                                                 // UniqueCallID
+    m_db.check(sqlite3_bind_double(s, 18, egn.Rabatt));
+    m_db.check(sqlite3_bind_double(s, 19, egn.RabattEuro));
+    m_db.check(sqlite3_bind_double(s, 20, double(egn.RabattProz)));
 
     stage = QStringLiteral("post EGN");
-    s.step();
-    s.reset();
+    const int rc = sqlite3_step(s);
+    if (rc != SQLITE_DONE) {
+        const QString message = QString::fromUtf8(sqlite3_errmsg(m_db.handle()));
+        sqlite3_reset(s);
+        throw RuboError(message);
+    }
+    sqlite3_reset(s);
 }

@@ -7,6 +7,8 @@
 #include "dmlMain.h"
 
 #include <algorithm>
+#include <unordered_map>
+#include <vector>
 #include <limits>
 
 namespace {
@@ -44,6 +46,62 @@ RuboDatabase& referenceDatabase()
 }
 
 const QString kNoMatch = QStringLiteral("x");
+
+// The cost-centre and zone lookups run for every call; walking the whole list each time made them
+// the slowest steps of an import. The entries are grouped by their pair of key texts (branch and
+// extension, zone and business-time class). The index keeps a copy of the list it was built from:
+// while it holds that copy the list's storage cannot be freed and reused, so the same storage
+// means the same entries.
+template <typename Entry>
+struct PairIndex
+{
+    QList<Entry> source;
+    std::unordered_map<size_t, std::vector<int>> buckets;   // hash of the pair -> list positions, ascending
+
+    // FNV-1a over both texts: Qt's seeded string hash costs more than the walk it replaces.
+    static size_t key(QStringView first, QStringView second)
+    {
+        quint64 h = 14695981039346656037ull;
+        for (const QChar c : first)
+            h = (h ^ c.unicode()) * 1099511628211ull;
+        h = (h ^ 0xFFFFu) * 1099511628211ull;   // keeps ("ab", "c") apart from ("a", "bc")
+        for (const QChar c : second)
+            h = (h ^ c.unicode()) * 1099511628211ull;
+        return size_t(h);
+    }
+    // Positions of the entries whose pair may be (first, second); the caller compares the texts.
+    const std::vector<int>& bucket(QStringView first, QStringView second) const
+    {
+        static const std::vector<int> none;
+        const auto it = buckets.find(key(first, second));
+        return it == buckets.end() ? none : it->second;
+    }
+};
+
+template <typename Entry, typename PairOf>
+const PairIndex<Entry>& indexOf(const QList<Entry>& entries, PairOf pairOf)
+{
+    static PairIndex<Entry> index;
+    if (index.source.constData() != entries.constData() || index.source.size() != entries.size()) {
+        index.buckets.clear();
+        index.source = entries;
+        for (int i = 0; i < entries.size(); ++i) {
+            const auto [first, second] = pairOf(entries.at(i));
+            index.buckets[PairIndex<Entry>::key(first, second)].push_back(i);
+        }
+    }
+    return index;
+}
+
+std::pair<QStringView, QStringView> kostenstellePair(const KostenstelleEntry& e)
+{
+    return {e.FilialeID, e.Nebenstelle};
+}
+
+std::pair<QStringView, QStringView> zonenrabattPair(const ZonenrabattEntry& e)
+{
+    return {e.Zone, e.GZ};
+}
 
 } // namespace
 
@@ -193,20 +251,33 @@ bool DBKostenstellen::SetDirty(bool dirty)
 
 bool DBKostenstellen::Find(QStringView filialeId, QStringView nebenstelle, double zeit, QString& kostenstelle) const
 {
+    // The walk of the list, answered from the only entries that can fit: those of the pair
+    // itself, which end the walk at the first valid one, and those of the three wider kinds,
+    // of which the last valid one in list order wins.
+    const PairIndex<KostenstelleEntry>& index = indexOf(m_entries, kostenstellePair);
     const KostenstelleEntry* current = nullptr;
-    for (const KostenstelleEntry& e : m_entries) {
-        if (!(e.VonZeit <= zeit && zeit <= e.BisZeit))
-            continue;
-        const bool sameBranch = e.FilialeID == filialeId;
-        const bool sameExtension = e.Nebenstelle == nebenstelle;
-        if (sameBranch && sameExtension) {
+    const auto valid = [zeit](const KostenstelleEntry& e) { return e.VonZeit <= zeit && zeit <= e.BisZeit; };
+    for (const int i : index.bucket(filialeId, nebenstelle)) {
+        const KostenstelleEntry& e = m_entries.at(i);
+        if (valid(e) && e.FilialeID == filialeId && e.Nebenstelle == nebenstelle) {
             current = &e;
             break;
         }
-        const bool anyBranch = e.FilialeID.isEmpty();
-        const bool anyExtension = e.Nebenstelle.isEmpty();
-        if ((anyBranch && (anyExtension || sameExtension)) || (sameBranch && anyExtension))
-            current = &e;
+    }
+    if (!current) {
+        int last = -1;
+        const auto widerKind = [&](QStringView f, QStringView n) {
+            for (const int i : index.bucket(f, n)) {
+                const KostenstelleEntry& e = m_entries.at(i);
+                if (i > last && valid(e) && e.FilialeID == f && e.Nebenstelle == n)
+                    last = i;
+            }
+        };
+        widerKind(QStringView(), QStringView());
+        widerKind(QStringView(), nebenstelle);
+        widerKind(filialeId, QStringView());
+        if (last >= 0)
+            current = &m_entries.at(last);
     }
     if (!current) {
         kostenstelle = kNoMatch;
@@ -251,9 +322,11 @@ bool DBZonenrabatte::SetDirty(bool dirty)
 
 const ZonenrabattEntry* DBZonenrabatte::FindEntry(QStringView zone, QStringView gz) const
 {
-    for (const ZonenrabattEntry& e : m_entries)
+    for (const int i : indexOf(m_entries, zonenrabattPair).bucket(zone, gz)) {
+        const ZonenrabattEntry& e = m_entries.at(i);
         if (e.Zone == zone && e.GZ == gz)
             return &e;
+    }
     return nullptr;
 }
 

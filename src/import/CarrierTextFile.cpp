@@ -2,6 +2,8 @@
 
 #include "RuboError.h"
 
+#include <cstring>
+
 namespace {
 
 constexpr qsizetype kBlock = 1 << 16;
@@ -21,6 +23,18 @@ struct Utf8Scan
     void feed(const uchar* p, qsizetype n)
     {
         for (qsizetype i = 0; i < n && valid; ++i) {
+            // Carrier files are mostly ASCII: pass over eight such bytes at a time.
+            if (pending == 0) {
+                while (i + 8 <= n) {
+                    quint64 word;
+                    memcpy(&word, p + i, 8);
+                    if (word & 0x8080808080808080ull)
+                        break;
+                    i += 8;
+                }
+                if (i >= n)
+                    break;
+            }
             const uchar c = p[i];
             if (pending > 0) {
                 if (c < lowest || c > highest) {

@@ -3,6 +3,8 @@
 #include "Conversions.h"
 #include "Egn.h"
 
+#include <cstring>
+
 namespace {
 
 QStringView trimmedRight(QStringView text)
@@ -16,15 +18,50 @@ QStringView trimmedRight(QStringView text)
 void assign(QString& target, QStringView value)
 {
     // Reuses the record's buffer instead of allocating a new text for every call.
-    target.resize(0);
-    target.append(value);
+    target.resize(value.size());
+    if (!value.isEmpty())
+        memcpy(target.data(), value.data(), size_t(value.size()) * sizeof(QChar));
+}
+
+// SplitAtChar for tabs without growing the list field by field: the tabs are found first, then
+// the fields written in place. The split is a large part of reading a call line.
+int splitAtTabs(QStringView line, QList<QStringView>& fields)
+{
+    constexpr int kMaxTabs = 64;
+    if (line.isEmpty()) {
+        fields.clear();
+        return 1;
+    }
+    qsizetype tabs[kMaxTabs];
+    int n = 0;
+    const QChar* p = line.data();
+    const qsizetype size = line.size();
+    for (qsizetype i = 0; i < size; ++i) {
+        if (p[i] == QLatin1Char('\t')) {
+            if (n == kMaxTabs)
+                return SplitAtChar(line, QLatin1Char('\t'), fields);
+            tabs[n++] = i;
+        }
+    }
+    // As SplitAtChar: a line ending in a tab has no empty last field.
+    const bool last = n == 0 || tabs[n - 1] + 1 < size;
+    fields.resize(n + (last ? 1 : 0));
+    QStringView* out = fields.data();
+    qsizetype start = 0;
+    for (int k = 0; k < n; ++k) {
+        out[k] = QStringView(p + start, tabs[k] - start);
+        start = tabs[k] + 1;
+    }
+    if (last)
+        out[n] = QStringView(p + start, size - start);
+    return 0;
 }
 
 } // namespace
 
 TextCallFormat::Verdict EdiReader::classify(QStringView line, int& code)
 {
-    const int split = SplitAtChar(line, QLatin1Char('\t'), m_fields);
+    const int split = splitAtTabs(line, m_fields);
     if (split != 0) {
         code = split;
         return Verdict::SplitFailed;

@@ -1,0 +1,252 @@
+// Times the main window on a database of many calls: building the "Zonen" tree against the sqlite3
+// shell running the same grouping statement, and selecting the root until the first screen of
+// the detail list, the totals and the sums list are there.
+//
+//   bench_tree [--dir DIR] [--calls N] [--grouping TEXT] [--sql STATEMENT]...
+//
+// DIR holds RuboTool.mdb (as bench_import --keep DIR leaves it); without it, or when it has no
+// database, one with N calls (default 1,000,000) is built first.
+
+#include "DataGrid.h"
+#include "EdiGenerator.h"
+#include "Gruppierung.h"
+#include "RuboEngine.h"
+#include "RuboError.h"
+#include "dmlMain.h"
+#include "untMain.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTreeWidget>
+#include <cstdio>
+
+namespace {
+
+void print(const char* key, const QString& value)
+{
+    std::printf("%-34s %s\n", key, qPrintable(value));
+    std::fflush(stdout);
+}
+
+QString seconds(double s)
+{
+    return QString::number(s, 'f', 3);
+}
+
+// The shell's time for a statement, output thrown away as a terminal would not show it either.
+double shellSeconds(const QString& db, const QString& sql)
+{
+    QProcess p;
+    p.setStandardOutputFile(QProcess::nullDevice());
+    QElapsedTimer t;
+    t.start();
+    p.start(QStringLiteral("sqlite3"), {db, sql});
+    if (!p.waitForFinished(-1) || p.exitCode() != 0) {
+        std::fprintf(stderr, "sqlite3 failed: %s\n", p.readAllStandardError().constData());
+        return -1;
+    }
+    return t.nsecsElapsed() / 1e9;
+}
+
+int countItems(QTreeWidgetItem* item)
+{
+    int n = 1;
+    for (int i = 0; i < item->childCount(); ++i)
+        n += countItems(item->child(i));
+    return n;
+}
+
+// What a grid shows first: every column of its first rows.
+void readFirstRows(SqlPagedModel* model, int rows)
+{
+    const int n = qMin(rows, model->rowCount());
+    for (int r = 0; r < n; ++r)
+        for (int c = 0; c < model->columnCount(); ++c)
+            (void)model->data(model->index(r, c));
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+
+    QString dirPath;
+    qint64 calls = 1000000;
+    QString grouping = QStringLiteral("Zonen");
+    QStringList sql;
+    const QStringList args = app.arguments();
+    for (int i = 1; i < args.size(); ++i) {
+        const bool hasValue = i + 1 < args.size();
+        if (args[i] == QLatin1String("--dir") && hasValue)
+            dirPath = args[++i];
+        else if (args[i] == QLatin1String("--calls") && hasValue)
+            calls = args[++i].toLongLong();
+        else if (args[i] == QLatin1String("--grouping") && hasValue)
+            grouping = args[++i];
+        else if (args[i] == QLatin1String("--sql") && hasValue)
+            sql << args[++i];
+        else {
+            std::fprintf(stderr, "bench_tree: unknown or incomplete option %s\n", qPrintable(args[i]));
+            return 2;
+        }
+    }
+    if (QStandardPaths::findExecutable(QStringLiteral("sqlite3")).isEmpty()) {
+        std::fprintf(stderr, "bench_tree: the sqlite3 shell is needed as the baseline\n");
+        return 2;
+    }
+    const Gruppierung* g = FindGruppierung(grouping);
+    if (!g) {
+        std::fprintf(stderr, "bench_tree: no grouping %s\n", qPrintable(grouping));
+        return 2;
+    }
+
+    QTemporaryDir temp;
+    if (dirPath.isEmpty())
+        dirPath = temp.path();
+    QDir().mkpath(dirPath);
+    const QString mdb = QDir(dirPath).absoluteFilePath(TdmMain::defaultDatabaseName());
+    if (!QFileInfo::exists(mdb)) {
+        QElapsedTimer t;
+        t.start();
+        QString error;
+        if (!BuildCallDatabase(dirPath, calls, EdiGenerator::kDefaultSeed, &error)) {
+            std::fprintf(stderr, "bench_tree: %s\n", qPrintable(error));
+            return 1;
+        }
+        print("database built s:", seconds(t.nsecsElapsed() / 1e9));
+    }
+
+    TdmMain dm(mdb);
+    dmMain = &dm;
+    {
+        BenchUi quiet;
+        if (!dm.open()) {
+            std::fprintf(stderr, "bench_tree: %s\n", qPrintable(quiet.messages.join(QLatin1Char('\n'))));
+            return 1;
+        }
+    }
+    qint64 rows = 0;
+    try {
+        for (const QString& s : sql) {
+            QElapsedTimer t;
+            t.start();
+            dm.RuboDB().execute(s);
+            print("extra SQL s:", seconds(t.nsecsElapsed() / 1e9) + QStringLiteral("  ") + s);
+        }
+        RuboStatement count(dm.RuboDB(), QStringLiteral("SELECT COUNT(*) FROM EGN"));
+        rows = count.step() ? count.column(0).toLongLong() : 0;
+    } catch (const RuboError& e) {
+        std::fprintf(stderr, "bench_tree: %s\n", qPrintable(e.message()));
+        return 1;
+    }
+
+    const QString treeSql = TreeQuerySql(*g, QString());
+    shellSeconds(mdb, treeSql);   // both sides then read from a warm page cache
+    const double shellTree = shellSeconds(mdb, treeSql);
+
+    TfrmMain w(dm);
+    QStringList messages;
+    w.messageBoxHook = [&](const QString& text, RuboUi::MsgKind) { messages << text; };
+    w.questionHook = [&](const QString& text) {
+        messages << text;
+        return false;
+    };
+    w.show();
+    app.processEvents();
+
+    QElapsedTimer t;
+    w.cboGruppierung->blockSignals(true);
+    w.cboGruppierung->setCurrentText(g->text);
+    w.cboGruppierung->blockSignals(false);
+    if (w.cboGruppierung->currentText() != g->text) {
+        std::fprintf(stderr, "bench_tree: the grouping list has no entry %s\n", qPrintable(g->text));
+        return 1;
+    }
+    t.start();
+    w.cboGruppierungChange();
+    const double ourTree = t.nsecsElapsed() / 1e9;
+    QTreeWidgetItem* root = w.trvGruppe->topLevelItemCount() > 0 ? w.trvGruppe->topLevelItem(0) : nullptr;
+    if (!root || root->childCount() == 0) {
+        std::fprintf(stderr, "bench_tree: no tree built. %s\n", qPrintable(messages.join(QLatin1Char('|'))));
+        return 1;
+    }
+    const int nodes = countItems(root);
+    const qint64 rssTree = PeakRssKb();
+
+    // The first selection after a rebuild is passed over on purpose; then the root is timed.
+    w.trvGruppeChange(root->child(0));
+    t.restart();
+    w.trvGruppeChange(root);
+    readFirstRows(w.qryDetails, 30);
+    readFirstRows(w.qryGroup, 30);
+    const double rootSelect = t.nsecsElapsed() / 1e9;
+    const int detailRows = w.qryDetails->rowCount();
+
+    // A level-1 node (the largest zone) for comparison: its conditions have to search the table.
+    QTreeWidgetItem* largest = root->child(0);
+    for (int i = 1; i < root->childCount(); ++i)
+        if (root->child(i)->childCount() > largest->childCount())
+            largest = root->child(i);
+    t.restart();
+    w.trvGruppeChange(largest);
+    readFirstRows(w.qryDetails, 30);
+    readFirstRows(w.qryGroup, 30);
+    const double nodeSelect = t.nsecsElapsed() / 1e9;
+    const int nodeRows = w.qryDetails->rowCount();
+
+    // The root's three statements one by one, the way the window issues them, to show where the
+    // time of a selection goes.
+    QSqlDatabase qdb = dm.RuboDB().qtDatabase();
+    const QString rootSums = GroupSql(SelectNode(*g, QStringList()).sumColumns, QString());
+    SqlPagedModel details, sums;
+    sums.setHoldAllRows(true);
+    t.restart();
+    details.setQuery(qdb, DetailSql(QString()));
+    readFirstRows(&details, 30);
+    const double detailPart = t.nsecsElapsed() / 1e9;
+    t.restart();
+    try {
+        RuboStatement totals(dm.RuboDB(), TotalsSql(QString()));
+        totals.step();
+    } catch (const RuboError& e) {
+        messages << e.message();
+    }
+    const double totalsPart = t.nsecsElapsed() / 1e9;
+    t.restart();
+    sums.setQuery(qdb, rootSums);
+    readFirstRows(&sums, 30);
+    const double sumsPart = t.nsecsElapsed() / 1e9;
+    const double shellTotals = shellSeconds(mdb, TotalsSql(QString()));
+    const double shellSums = shellSeconds(mdb, rootSums);
+
+    if (!messages.isEmpty())
+        std::fprintf(stderr, "bench_tree: messages shown: %s\n", qPrintable(messages.join(QLatin1Char('|'))));
+
+    print("calls in database:", QString::number(rows));
+    print("grouping:", g->text + QStringLiteral(" (") + QString::number(nodes) + QStringLiteral(" nodes)"));
+    print("tree (ours) s:", seconds(ourTree));
+    print("tree sqlite3 shell s:", seconds(shellTree));
+    print("ratio tree ours/sqlite3:", QString::number(ourTree / shellTree, 'f', 2) + QStringLiteral(" (target <= 2.0)"));
+    print("root selection s:", seconds(rootSelect) + QStringLiteral(" (") + QString::number(detailRows)
+                                   + QStringLiteral(" rows; target < 1 s)"));
+    print("level-1 node selection s:", seconds(nodeSelect) + QStringLiteral(" (") + largest->text(0)
+                                           + QStringLiteral(", ") + QString::number(nodeRows) + QStringLiteral(" rows)"));
+    print("  root: detail list (count+30) s:", seconds(detailPart));
+    print("  root: totals s (sqlite3 shell):", seconds(totalsPart) + QStringLiteral(" (") + seconds(shellTotals) + QLatin1Char(')'));
+    print("  root: sums list s (sqlite3 shell):", seconds(sumsPart) + QStringLiteral(" (") + seconds(shellSums) + QLatin1Char(')'));
+    print("  root: sums list statement:", rootSums);
+    print("peak RSS after tree KiB:", QString::number(rssTree));
+    print("peak RSS at end KiB:", QString::number(PeakRssKb()));
+    w.close();
+    dmMain = nullptr;
+    return messages.isEmpty() ? 0 : 1;
+}
