@@ -98,7 +98,7 @@ void TestGruppierung::nodeConditionsAndSumColumns()
 void TestGruppierung::listQueries()
 {
     QCOMPARE(DetailSql(" AND (Zone = 'A')"), QStringLiteral("SELECT * FROM EGN WHERE (1=1) AND (Zone = 'A')"));
-    QCOMPARE(TotalsSql(""), QStringLiteral("SELECT SUM(Sekunden), SUM(Betrag), SUM(BetragEuro), SUM(Rabatt), SUM(RabattEuro) FROM EGN WHERE (1=1)"));
+    QCOMPARE(TotalsSql(""), QStringLiteral("SELECT SUM(Sekunden), SUM(Betrag), SUM(BetragEuro), SUM(Rabatt), SUM(RabattEuro), COUNT(*) FROM EGN WHERE (1=1)"));
     QCOMPARE(GroupSql("Zone,Ziel", " AND X"),
              QStringLiteral("SELECT Zone,Ziel,SUM(Sekunden) AS SumSekunden, SUM(Betrag) AS SumBetrag, SUM(BetragEuro) AS SumEuro, "
                             "COUNT(*) AS Anzahl, SUM(Rabatt) AS SumRabatt, SUM(RabattEuro) AS SumRabattEuro FROM EGN WHERE (1=1) AND X"

@@ -105,7 +105,8 @@ bool SqlPagedModel::setQuery(const QSqlDatabase& db, const QString& sql, qint64 
                 m_fields << record.fieldName(i);
         }
     }
-    if (ok && rowCount < 0) {
+    // Rows held in full are counted as they are read; counting them first would run the statement twice.
+    if (ok && rowCount < 0 && !m_holdAll) {
         QSqlQuery count(m_db);
         count.setForwardOnly(true);
         ok = count.exec(QStringLiteral("SELECT COUNT(*) FROM (%1)").arg(m_sql)) && count.next();

@@ -53,4 +53,5 @@ public:
 private:
     RuboDatabase& m_db;
     std::unique_ptr<RuboStatement> m_insert;
+    bool m_checksSkipped = false;
 };

@@ -37,6 +37,8 @@ const char* const kSchema[] = {
         Rabatt REAL,
         RabattEuro REAL,
         RabattProz REAL))",
+    // No index on DateiID: it cost the import a sixth of its time, while deleting one file's
+    // calls, the only use, scans a year of calls in a fraction of a second.
     R"(CREATE TABLE GeladeneDateien (
         DateiID INTEGER PRIMARY KEY CHECK (DateiID BETWEEN -32768 AND 32767),
         DateiName TEXT CHECK (length(DateiName) <= 100),
@@ -58,8 +60,6 @@ const char* const kSchema[] = {
         GZ TEXT CHECK (length(GZ) <= 2),
         RabattProz REAL,
         IAS TEXT CHECK (length(IAS) <= 1)))",
-    // The loaded-files dialog deletes a file's calls by DateiID.
-    "CREATE INDEX EGN_DateiID ON EGN (DateiID)",
 };
 
 const char* const kTables[] = {"EGN", "GeladeneDateien", "Filialen", "Kostenstellen", "Zonenrabatte"};

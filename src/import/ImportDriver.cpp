@@ -5,6 +5,7 @@
 #include "EdiReader.h"
 #include "Egn.h"
 #include "Messages.h"
+#include "ReferenceLists.h"
 #include "RuboError.h"
 #include "dmlMain.h"
 
@@ -131,6 +132,8 @@ ImportResult TextImport::run()
         } catch (const RuboError&) {
             // Nothing more can be undone; the engine has ended the transaction itself.
         }
+        // Zones added during this file went with the rollback; the list must not remember them.
+        SetZonenrabatteDirty(true);
         file.close();
         return result;
     }

@@ -141,7 +141,9 @@ QString DetailSql(const QString& currentWhere)
 
 QString TotalsSql(const QString& currentWhere)
 {
-    return QStringLiteral("SELECT SUM(Sekunden), SUM(Betrag), SUM(BetragEuro), SUM(Rabatt), SUM(RabattEuro) FROM EGN WHERE (1=1)")
+    // The count rides along, so the detail list need not scan the calls a second time to count them.
+    return QStringLiteral("SELECT SUM(Sekunden), SUM(Betrag), SUM(BetragEuro), SUM(Rabatt), SUM(RabattEuro), COUNT(*) "
+                          "FROM EGN WHERE (1=1)")
         + currentWhere;
 }
 

@@ -792,25 +792,27 @@ void TfrmMain::ShowDetails(const QString& nodeCondition)
     EnableSorting(false);
     grdDetails->clearSort();
     QSqlDatabase db = m_dm.RuboDB().qtDatabase();
-    if (!qryDetails->setQuery(db, DetailSql(CurrentWhere))) {
-        wait.reset();
-        messageOk(qryDetails->lastError(), MsgKind::Information);
-        return;
-    }
 
+    // The totals come first: their count saves the detail list a scan of its own.
     qint64 seconds = 0;
     double sums[4] = {0, 0, 0, 0};
+    qint64 count = -1;
     try {
         RuboStatement totals(m_dm.RuboDB(), TotalsSql(CurrentWhere));
         if (totals.step()) {
             seconds = totals.column(0).toLongLong();
             for (int i = 0; i < 4; ++i)
                 sums[i] = totals.column(i + 1).toDouble();
+            count = totals.column(5).toLongLong();
         }
     } catch (const RuboError& e) {
-        closeLists();
         wait.reset();
         messageOk(e.message(), MsgKind::Information);
+        return;
+    }
+    if (!qryDetails->setQuery(db, DetailSql(CurrentWhere), count)) {
+        wait.reset();
+        messageOk(qryDetails->lastError(), MsgKind::Information);
         return;
     }
 
