@@ -174,8 +174,7 @@ void TblEGN::Append(const TEGN& egn, QString& stage)
     stage = QStringLiteral("EGN set fields");
     // The texts are handed over as UTF-8 in one buffer that lives until the insert has run, so
     // the engine neither copies them nor converts them from UTF-16 for every call.
-    // Every parameter is bound anew for each call, so no binding outlives its buffer. Each text
-    // ends in a NUL, so the length checks of the schema need no copy.
+    // Every parameter is bound anew for each call, so no binding outlives its buffer.
     static QByteArray buffer;
     static QStringEncoder encoder(QStringEncoder::Utf8, QStringEncoder::Flag::Stateless);
     const QString* const texts[] = {&egn.ANummer, &egn.BNummer, &egn.Zone, &egn.Ziel, &egn.Kostenstelle,
@@ -211,9 +210,7 @@ void TblEGN::Append(const TEGN& egn, QString& stage)
     const auto text = [&](int param, int i) {
         const char* p = base + offsets[i];
         const int n = offsets[i + 1] - offsets[i] - 1;
-        // A length of -1 tells the engine that the text ends in a NUL; a text holding a NUL of its
-        // own is stored whole, with its length.
-        m_db.check(sqlite3_bind_text(s, param, p, std::strlen(p) == size_t(n) ? -1 : n, SQLITE_STATIC));
+        m_db.check(sqlite3_bind_text(s, param, p, n, SQLITE_STATIC));
     };
     text(1, 0);                                                  // ANummer
     text(2, 9);                                                  // Nebenstelle, as its decimal text
