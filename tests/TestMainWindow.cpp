@@ -296,7 +296,18 @@ void TestMainWindow::loadsChosenFilesAndDeletesAll()
     QCOMPARE(f.t.scalar("SELECT COUNT(*) FROM EGN").toInt(), 4);
     QVERIFY(w.qryDetails->isOpen());
 
+    // A deletion that fails keeps the calls and the list of their files together.
     f.answer = true;
+    f.t.db().execute("CREATE TRIGGER gesperrt BEFORE DELETE ON EGN BEGIN SELECT RAISE(ABORT, 'EGN gesperrt'); END");
+    w.mnuLoeschenClick();
+    QCOMPARE(f.messages, QStringList{"Das Löschen der Tabelle EGN hat nicht funktioniert !\nEGN gesperrt"});
+    QCOMPARE(f.panels(), QStringList(8, QString()));
+    QCOMPARE(f.t.scalar("SELECT COUNT(*) FROM EGN").toInt(), 4);
+    QCOMPARE(f.t.scalar("SELECT COUNT(*) FROM GeladeneDateien").toInt(), 3);
+    QVERIFY(w.mnuLoeschen->isEnabled() && !f.t.db().inTransaction());
+    f.t.db().execute("DROP TRIGGER gesperrt");
+    f.messages.clear();
+
     w.mnuLoeschenClick();
     QCOMPARE(w.statusPanel(0), QStringLiteral("Es wurden 4 Einträge gelöscht."));
     QCOMPARE(f.t.scalar("SELECT COUNT(*) FROM EGN").toInt(), 0);

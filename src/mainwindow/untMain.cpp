@@ -948,15 +948,27 @@ void TfrmMain::mnuLoeschenClick()
         QString error;
         {
             TpWait wait;
+            // One transaction: the list of loaded files must not be emptied while their calls stay,
+            // or loading those files again would store their calls twice.
+            RuboDatabase& db = m_dm.RuboDB();
             try {
                 closeLists();
-                m_dm.RuboDB().execute(QStringLiteral("DELETE FROM GeladeneDateien"));
-                count = m_dm.RuboDB().execute(QStringLiteral("DELETE FROM EGN"));
+                db.startTransaction();
+                db.execute(QStringLiteral("DELETE FROM GeladeneDateien"));
+                count = db.execute(QStringLiteral("DELETE FROM EGN"));
+                db.commit();
                 clearTree();
                 mnuLoeschen->setEnabled(false);
                 deleted = true;
             } catch (const RuboError& e) {
                 error = e.message();
+                if (db.inTransaction()) {
+                    try {
+                        db.rollback();
+                    } catch (const RuboError&) {
+                        // The engine has ended the transaction itself.
+                    }
+                }
             }
         }
         if (!deleted)
