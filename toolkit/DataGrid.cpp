@@ -79,12 +79,7 @@ bool SqlPagedModel::setQuery(const QSqlDatabase& db, const QString& sql, qint64 
 {
     const bool wasOpen = m_open;
     beginResetModel();
-    clearPages();
-    m_open = false;
-    m_fields.clear();
-    m_orderBy.clear();
-    m_rowCount = 0;
-    m_fetchedRows = 0;
+    forgetRows();
     m_lastError.clear();
     m_db = db;
     m_sql = bareStatement(sql);
@@ -128,14 +123,8 @@ bool SqlPagedModel::setQuery(const QSqlDatabase& db, const QString& sql, qint64 
             m_rowCount = held;
         }
     }
-    if (!ok) {
-        const QString error = m_lastError;
-        clearPages();
-        m_open = false;
-        m_fields.clear();
-        m_rowCount = 0;
-        m_lastError = error;
-    }
+    if (!ok)
+        forgetRows();
     endResetModel();
 
     if (ok)
@@ -149,17 +138,23 @@ void SqlPagedModel::close()
 {
     const bool wasOpen = m_open;
     beginResetModel();
-    clearPages();
-    m_open = false;
+    forgetRows();
     m_sql.clear();
-    m_orderBy.clear();
-    m_fields.clear();
-    m_rowCount = 0;
     m_columnFormatters.clear();
     m_columnAlignments.clear();
     endResetModel();
     if (wasOpen)
         Q_EMIT openChanged(false);
+}
+
+void SqlPagedModel::forgetRows()
+{
+    clearPages();
+    m_open = false;
+    m_fields.clear();
+    m_orderBy.clear();
+    m_rowCount = 0;
+    m_fetchedRows = 0;
 }
 
 bool SqlPagedModel::setOrderBy(const QString& orderBy)

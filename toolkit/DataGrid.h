@@ -75,6 +75,7 @@ private:
     bool loadAllRows() const;
     QString selectText() const;
     void clearPages() const;
+    void forgetRows();   // closed, no fields, no rows; keeps the statement and the last error
     void trimCache() const;
     void rebuildColumnSettings();
 

@@ -598,24 +598,29 @@ qint32 ParseIntOrZero(QStringView text)
     return qint32(value);
 }
 
-double ParseShortDate(const QString& text)
+namespace {
+
+// The serial of a text that the scanner reads whole, else 0.
+double scanWhole(const QString& text, bool (*scan)(QStringView, qsizetype&, bool, double&), bool option)
 {
     const QStringView view = trimmedView(text);
     qsizetype pos = 0;
     double serial = 0;
-    if (!scanDate(view, pos, false, serial) || pos != view.size())
+    if (!scan(view, pos, option, serial) || pos != view.size())
         return 0;
     return serial;
 }
 
+} // namespace
+
+double ParseShortDate(const QString& text)
+{
+    return scanWhole(text, scanDate, false);   // the year may be left out
+}
+
 double ParseTime(const QString& text)
 {
-    const QStringView view = trimmedView(text);
-    qsizetype pos = 0;
-    double serial = 0;
-    if (!scanTime(view, pos, true, serial) || pos != view.size())
-        return 0;
-    return serial;
+    return scanWhole(text, scanTime, true);   // "am"/"pm" allowed
 }
 
 double ParseDateTime(const QString& text)

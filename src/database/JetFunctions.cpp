@@ -484,10 +484,11 @@ void sqlCDate(sqlite3_context* ctx, int, sqlite3_value** argv)
         sqlite3_result_double(ctx, serial);
 }
 
-void sqlDateValue(sqlite3_context* ctx, int, sqlite3_value** argv)
+// DateValue keeps the day of a serial, TimeValue its time of day.
+void serialPart(sqlite3_context* ctx, sqlite3_value* argument, bool datePart)
 {
     double serial;
-    if (!serialArgument(ctx, argv[0], serial))
+    if (!serialArgument(ctx, argument, serial))
         return;
     qint64 days;
     int seconds;
@@ -495,21 +496,17 @@ void sqlDateValue(sqlite3_context* ctx, int, sqlite3_value** argv)
         sqlite3_result_error(ctx, kOverflow, -1);
         return;
     }
-    sqlite3_result_double(ctx, double(days));
+    sqlite3_result_double(ctx, datePart ? double(days) : composeSerial(0, seconds));
+}
+
+void sqlDateValue(sqlite3_context* ctx, int, sqlite3_value** argv)
+{
+    serialPart(ctx, argv[0], true);
 }
 
 void sqlTimeValue(sqlite3_context* ctx, int, sqlite3_value** argv)
 {
-    double serial;
-    if (!serialArgument(ctx, argv[0], serial))
-        return;
-    qint64 days;
-    int seconds;
-    if (!splitSerial(serial, days, seconds)) {
-        sqlite3_result_error(ctx, kOverflow, -1);
-        return;
-    }
-    sqlite3_result_double(ctx, composeSerial(0, seconds));
+    serialPart(ctx, argv[0], false);
 }
 
 // ---------------------------------------------------------------------------------------------
