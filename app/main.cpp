@@ -1,8 +1,8 @@
-#include "UserInterface.h"
-#include "dmlMain.h"
-#include "untIcons.h"
-#include "untMain.h"
-#include "untMessageBoxes.h"
+#include "database/UserInterface.h"
+#include "database/dmlMain.h"
+#include "mainwindow/untIcons.h"
+#include "mainwindow/untMain.h"
+#include "mainwindow/untMessageBoxes.h"
 
 #include <QApplication>
 #include <QMessageBox>

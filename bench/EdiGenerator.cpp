@@ -1,10 +1,10 @@
-#include "EdiGenerator.h"
+#include "bench/EdiGenerator.h"
 
-#include "ImportDriver.h"
-#include "ReferenceLists.h"
-#include "RuboEngine.h"
-#include "RuboError.h"
-#include "dmlMain.h"
+#include "import/ImportDriver.h"
+#include "database/ReferenceLists.h"
+#include "database/RuboEngine.h"
+#include "database/RuboError.h"
+#include "database/dmlMain.h"
 
 #include <QDir>
 #include <QFile>
@@ -351,8 +351,8 @@ void EdiGenerator::buildZoneDiscounts()
 
 void EdiGenerator::writeReferenceData(RuboDatabase& db) const
 {
-    db.startTransaction();
-    try {
+    RuboTransaction transaction(db);
+    {
         RuboStatement filiale(db, QStringLiteral("INSERT INTO Filialen (Kurz, Name, ANummer) VALUES (?, ?, ?)"));
         for (const Branch& b : m_branches) {
             filiale.bindText(1, b.kurz);
@@ -381,11 +381,8 @@ void EdiGenerator::writeReferenceData(RuboDatabase& db) const
             rabatt.step();
             rabatt.reset();
         }
-        db.commit();
-    } catch (...) {
-        db.rollback();
-        throw;
     }
+    transaction.commit();
     // The lists of the running program may mirror another database.
     SetFilialenDirty();
     SetKostenstellenDirty();

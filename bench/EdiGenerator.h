@@ -1,6 +1,6 @@
 #pragma once
 
-#include "UserInterface.h"
+#include "database/UserInterface.h"
 
 #include <QByteArray>
 #include <QString>
@@ -138,7 +138,7 @@ public:
     BenchUi();
     ~BenchUi() override;
 
-    void setStatusPanel(int, const QString&) override { ++statusTexts; }
+    void setStatusPanel(StatusPanel, const QString&) override { ++statusTexts; }
     void clearStatusPanels() override {}
     void messageOk(const QString& text, MsgKind) override { messages << text; }
     bool askYesNo(const QString& text) override

@@ -5,11 +5,11 @@
 //                [--sql STATEMENT]...   (statements run on the fresh database before the import)
 //   bench_import --sizes 100000,1000000 [--keep DIR] ...   (one child process per size)
 
-#include "EdiGenerator.h"
-#include "ImportDriver.h"
-#include "RuboEngine.h"
-#include "RuboError.h"
-#include "dmlMain.h"
+#include "bench/EdiGenerator.h"
+#include "import/ImportDriver.h"
+#include "database/RuboEngine.h"
+#include "database/RuboError.h"
+#include "database/dmlMain.h"
 
 #include <QCoreApplication>
 #include <QDir>

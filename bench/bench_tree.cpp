@@ -7,13 +7,13 @@
 // DIR holds RuboTool.mdb (as bench_import --keep DIR leaves it); without it, or when it has no
 // database, one with N calls (default 1,000,000) is built first.
 
-#include "DataGrid.h"
-#include "EdiGenerator.h"
-#include "Gruppierung.h"
-#include "RuboEngine.h"
-#include "RuboError.h"
-#include "dmlMain.h"
-#include "untMain.h"
+#include "toolkit/DataGrid.h"
+#include "bench/EdiGenerator.h"
+#include "mainwindow/Gruppierung.h"
+#include "database/RuboEngine.h"
+#include "database/RuboError.h"
+#include "database/dmlMain.h"
+#include "mainwindow/untMain.h"
 
 #include <QApplication>
 #include <QComboBox>

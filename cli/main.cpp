@@ -1,8 +1,8 @@
 // rubotool: the jobs of DravikRuboTool that a user wants to script, over the same core.
-#include "Messages.h"
-#include "UserInterface.h"
-#include "ImportDriver.h"
-#include "dmlMain.h"
+#include "database/Messages.h"
+#include "database/UserInterface.h"
+#include "import/ImportDriver.h"
+#include "database/dmlMain.h"
 
 #include <QFile>
 
@@ -30,9 +30,9 @@ QTextStream& err()
 class CliUi : public RuboUi
 {
 public:
-    void setStatusPanel(int index, const QString& text) override
+    void setStatusPanel(StatusPanel panel, const QString& text) override
     {
-        if (index == 0 && !text.isEmpty() && !isProgress(text))
+        if (panel == StatusPanel::Text && !text.isEmpty() && !isProgress(text))
             out() << text << Qt::endl;
     }
     void clearStatusPanels() override {}
@@ -148,16 +148,11 @@ int runSampleDataCommand(TdmMain& dm)
     lines.removeIf([](const QString& line) { return line.trimmed().startsWith(QLatin1String("--")); });
     const QStringList statements = lines.join(QLatin1Char('\n')).split(QLatin1Char(';'), Qt::SkipEmptyParts);
     RuboDatabase& db = dm.RuboDB();
-    db.startTransaction();
-    try {
-        for (const QString& statement : statements)
-            if (!statement.trimmed().isEmpty())
-                db.execute(statement);
-        db.commit();
-    } catch (...) {
-        db.rollback();
-        throw;
-    }
+    RuboTransaction transaction(db);
+    for (const QString& statement : statements)
+        if (!statement.trimmed().isEmpty())
+            db.execute(statement);
+    transaction.commit();
     out() << "Beispiel-Stammdaten eingetragen." << Qt::endl;
     return 0;
 }

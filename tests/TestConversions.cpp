@@ -1,5 +1,5 @@
-#include "Conversions.h"
-#include "RuboError.h"
+#include "database/Conversions.h"
+#include "database/RuboError.h"
 
 #include <QLocale>
 #include <QTest>

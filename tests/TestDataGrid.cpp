@@ -1,5 +1,5 @@
-#include "DataGrid.h"
-#include "GroupingPanel.h"
+#include "toolkit/DataGrid.h"
+#include "toolkit/GroupingPanel.h"
 
 #include <QAbstractItemModelTester>
 #include <QHeaderView>
@@ -324,7 +324,9 @@ void TestDataGrid::sortStateAndOrderText()
     QVERIFY(model.setQuery(m_small, QStringLiteral("SELECT ID, Name, Betrag, Extra AS \"Extra Feld\" FROM t")));
     DataGrid grid;
     QList<GridColumn> columns = detailColumns();
-    columns << GridColumn{QStringLiteral("Extra Feld")};
+    GridColumn extra;
+    extra.field = QStringLiteral("Extra Feld");
+    columns << extra;
     grid.setColumns(columns);
     grid.setModel(&model);
 

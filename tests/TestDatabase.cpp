@@ -1,6 +1,6 @@
-#include "RecordingUi.h"
-#include "Schema.h"
-#include "TestDb.h"
+#include "support/RecordingUi.h"
+#include "database/Schema.h"
+#include "support/TestDb.h"
 
 #include <QFile>
 #include <QProcess>

@@ -1,6 +1,6 @@
-#include "ImportDriver.h"
-#include "RecordingUi.h"
-#include "TestDb.h"
+#include "import/ImportDriver.h"
+#include "support/RecordingUi.h"
+#include "support/TestDb.h"
 
 #include <QDir>
 #include <QFile>
@@ -69,7 +69,7 @@ void TestEdiImport::importsCallLinesAndReportsTheEnd()
     QVERIFY(ui.questions.isEmpty());
     QCOMPARE(ui.panels[0], QStringLiteral("3 EGN's wurden geladen"));
     QVERIFY(QRegularExpression("^\\d\\d:\\d\\d:\\d\\d$").match(ui.panels[2]).hasMatch());
-    QVERIFY(ui.loeschenEnabled);
+    QVERIFY(r.recognised);
     QVERIFY(ui.waitCursorShown > 0 && !ui.waitCursor);
     QCOMPARE(t.scalar("SELECT COUNT(*) FROM EGN").toInt(), 3);
     QCOMPARE(t.scalar("SELECT DateiName || '|' || OriginalName || '|' || AnzahlEGN FROM GeladeneDateien").toString(),
@@ -122,7 +122,6 @@ void TestEdiImport::dispatchesByExtension()
     QCOMPARE(ImportFile(t.dm(), upper).count, 1);
 
     ui.clear();
-    ui.loeschenEnabled = false;
     const QString text = t.writeFile("anrufe.txt", lines({callLine()}));
     const ImportResult r = ImportFile(t.dm(), text);
     QCOMPARE(r.count, 0);
@@ -134,7 +133,7 @@ void TestEdiImport::dispatchesByExtension()
         ".mdb .. MS Access Datenbank (mit Tabelle 'calls')\n"
         ".zip .. Komprimiertes Archive mit einen (oder mehreren) der obigen Filetypen"});
     QCOMPARE(ui.panels[0], QString());
-    QVERIFY(!ui.loeschenEnabled);
+    QVERIFY(!r.recognised);
     QCOMPARE(t.scalar("SELECT COUNT(*) FROM EGN").toInt(), 1);
     QCOMPARE(t.scalar("SELECT COUNT(*) FROM GeladeneDateien").toInt(), 1);
 }

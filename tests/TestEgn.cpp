@@ -1,7 +1,7 @@
-#include "Egn.h"
-#include "RecordingUi.h"
-#include "ReferenceLists.h"
-#include "TestDb.h"
+#include "database/Egn.h"
+#include "support/RecordingUi.h"
+#include "database/ReferenceLists.h"
+#include "support/TestDb.h"
 
 #include <QDate>
 #include <QTest>

@@ -1,4 +1,5 @@
-#include "Gruppierung.h"
+#include "database/SqlText.h"
+#include "mainwindow/Gruppierung.h"
 
 #include <QTest>
 

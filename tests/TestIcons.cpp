@@ -1,4 +1,4 @@
-#include "untIcons.h"
+#include "mainwindow/untIcons.h"
 
 #include <QApplication>
 #include <QFileInfo>

@@ -1,11 +1,11 @@
 // The Jet dialect on SQLite: the functions on their own, then every statement the program builds,
 // run against a small hand-made set of calls in a real internal database.
 
-#include "Conversions.h"
-#include "JetFunctions.h"
-#include "RecordingUi.h"
-#include "RuboEngine.h"
-#include "TestDb.h"
+#include "database/Conversions.h"
+#include "database/JetFunctions.h"
+#include "support/RecordingUi.h"
+#include "database/RuboEngine.h"
+#include "support/TestDb.h"
 
 #include <QElapsedTimer>
 #include <QSqlDatabase>

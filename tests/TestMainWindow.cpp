@@ -1,7 +1,7 @@
-#include "Conversions.h"
-#include "DataGrid.h"
-#include "TestDb.h"
-#include "untMain.h"
+#include "database/Conversions.h"
+#include "toolkit/DataGrid.h"
+#include "support/TestDb.h"
+#include "mainwindow/untMain.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -66,7 +66,7 @@ struct Fixture
     {
         QStringList p;
         for (int i = 0; i < 8; ++i)
-            p << w.statusPanel(i);
+            p << w.statusPanel(StatusPanel(i));
         return p;
     }
 };
@@ -235,15 +235,15 @@ void TestMainWindow::statusBarHintAndDoubleClick()
 {
     Fixture f;
     TfrmMain& w = f.w;
-    w.setStatusPanel(0, "Zonen ");
-    w.setStatusPanel(1, "3 Anrufe");
-    w.setStatusPanel(3, "EUR: 1,00");
-    w.setStatusPanel(7, "nie");
-    w.setStatusPanel(8, "außerhalb");
-    w.setStatusPanel(-1, "außerhalb");
+    w.setStatusPanel(StatusPanel::Text, "Zonen ");
+    w.setStatusPanel(StatusPanel::Anrufe, "3 Anrufe");
+    w.setStatusPanel(StatusPanel::Betrag, "EUR: 1,00");
+    w.setStatusPanel(StatusPanel::Reserve, "nie");
+    w.setStatusPanel(StatusPanel(8), "außerhalb");
+    w.setStatusPanel(StatusPanel(-1), "außerhalb");
     QCOMPARE(w.statusHint(), QStringLiteral("Zonen  .. 3 Anrufe .. EUR: 1,00"));
     QCOMPARE(w.statusBar()->toolTip(), w.statusHint());
-    QCOMPARE(w.statusPanel(7), QStringLiteral("nie"));
+    QCOMPARE(w.statusPanel(StatusPanel::Reserve), QStringLiteral("nie"));
 
     w.clearStatusPanels();
     QCOMPARE(w.statusHint(), QString());
@@ -275,15 +275,15 @@ void TestMainWindow::loadsChosenFilesAndDeletesAll()
     while (s.step())
         loaded << QFileInfo(s.column(0).toString()).fileName();
     QCOMPARE(loaded, (QStringList{"b.edi", "a.edi", "c.edi"}));
-    QVERIFY(QRegularExpression("^\\d\\d:\\d\\d:\\d\\d$").match(w.statusPanel(1)).hasMatch());
+    QVERIFY(QRegularExpression("^\\d\\d:\\d\\d:\\d\\d$").match(w.statusPanel(StatusPanel::Anrufe)).hasMatch());
     QVERIFY(w.mnuLoeschen->isEnabled());
 
     // The next dialog opens where the files came from; a cancelled one changes nothing.
     QCOMPARE(QDir(w.lastOpenFolder()), QDir(folder));
-    w.setStatusPanel(0, "bleibt");
+    w.setStatusPanel(StatusPanel::Text, "bleibt");
     w.mnuOeffnenClick();
     QCOMPARE(dialogs, 2);
-    QCOMPARE(w.statusPanel(0), QStringLiteral("bleibt"));
+    QCOMPARE(w.statusPanel(StatusPanel::Text), QStringLiteral("bleibt"));
 
     f.choose("Zonen");
     f.select({"Mobilnetz"});
@@ -309,7 +309,7 @@ void TestMainWindow::loadsChosenFilesAndDeletesAll()
     f.messages.clear();
 
     w.mnuLoeschenClick();
-    QCOMPARE(w.statusPanel(0), QStringLiteral("Es wurden 4 Einträge gelöscht."));
+    QCOMPARE(w.statusPanel(StatusPanel::Text), QStringLiteral("Es wurden 4 Einträge gelöscht."));
     QCOMPARE(f.t.scalar("SELECT COUNT(*) FROM EGN").toInt(), 0);
     QCOMPARE(f.t.scalar("SELECT COUNT(*) FROM GeladeneDateien").toInt(), 0);
     QCOMPARE(w.trvGruppe->topLevelItemCount(), 0);
@@ -322,7 +322,7 @@ void TestMainWindow::loadsChosenFilesAndDeletesAll()
     // The same grouping again gives the bare root.
     f.choose("Zonen");
     QCOMPARE(treeDump(w.trvGruppe), QStringList{"Anrufe"});
-    QCOMPARE(w.statusPanel(0), QStringLiteral("Liste gelöscht"));
+    QCOMPARE(w.statusPanel(StatusPanel::Text), QStringLiteral("Liste gelöscht"));
 
     w.show();
     w.mnuBeendenClick();
@@ -365,7 +365,7 @@ void TestMainWindow::buildsTheTree()
     f.w.show();
     f.choose(grouping);
     QCOMPARE(treeDump(f.w.trvGruppe), tree);
-    QCOMPARE(f.w.statusPanel(0), status);
+    QCOMPARE(f.w.statusPanel(StatusPanel::Text), status);
     QTreeWidgetItem* root = f.w.trvGruppe->topLevelItem(0);
     QCOMPARE(f.w.trvGruppe->currentItem(), root);
     QVERIFY(root->isExpanded());
@@ -380,7 +380,7 @@ void TestMainWindow::buildsTheTree()
     // One result row: no node count is written.
     f.exec("DELETE FROM EGN WHERE rowid > 1");
     f.choose(grouping);
-    QCOMPARE(f.w.statusPanel(0), QStringLiteral("Liste gelöscht"));
+    QCOMPARE(f.w.statusPanel(StatusPanel::Text), QStringLiteral("Liste gelöscht"));
 }
 
 void TestMainWindow::nodeSelectionListsCallsAndTotals()
@@ -410,43 +410,43 @@ void TestMainWindow::nodeSelectionListsCallsAndTotals()
     f.select({"Mobilnetz", "A1 Mobil", "12"});
     QCOMPARE(w.CurrentWhere, QStringLiteral(" AND (Nebenstelle = '12') AND (Ziel = 'A1 Mobil') AND (Zone = 'Mobilnetz')"));
     QCOMPARE(w.SumColumns, QStringLiteral("Zone,Ziel,Nebenstelle"));
-    QCOMPARE(w.statusPanel(1), QStringLiteral("1 Anruf"));
-    QCOMPARE(w.statusPanel(2), QStringLiteral("Dauer: 00:00:30"));
+    QCOMPARE(w.statusPanel(StatusPanel::Anrufe), QStringLiteral("1 Anruf"));
+    QCOMPARE(w.statusPanel(StatusPanel::Dauer), QStringLiteral("Dauer: 00:00:30"));
     QVERIFY(w.grdGroup->isColumnVisible("Nebenstelle"));
 
     // The apostrophe of a zone name is part of the value, not of the statement.
     f.select({"Côte d'Ivoire"});
     QCOMPARE(f.messages, QStringList());
-    QCOMPARE(w.statusPanel(1), QStringLiteral("1 Anruf"));
+    QCOMPARE(w.statusPanel(StatusPanel::Anrufe), QStringLiteral("1 Anruf"));
     QCOMPARE(w.qryDetails->value(0, "Ziel").toString(), QStringLiteral("Abidjan"));
     // No discount: panels 5 and 6 stay empty.
-    QCOMPARE(w.statusPanel(5), QString());
-    QCOMPARE(w.statusPanel(6), QString());
+    QCOMPARE(w.statusPanel(StatusPanel::Rabatt), QString());
+    QCOMPARE(w.statusPanel(StatusPanel::RabattEuro), QString());
 
     // The node without text stands for the absent and the empty zone.
     f.select({""});
-    QCOMPARE(w.statusPanel(1), QStringLiteral("2 Anrufe"));
+    QCOMPARE(w.statusPanel(StatusPanel::Anrufe), QStringLiteral("2 Anrufe"));
 
     f.select({});
     QCOMPARE(w.CurrentWhere, QString());
     QCOMPARE(w.SumColumns, QStringLiteral("Zone"));
-    QCOMPARE(w.statusPanel(1), QStringLiteral("8 Anrufe"));
+    QCOMPARE(w.statusPanel(StatusPanel::Anrufe), QStringLiteral("8 Anrufe"));
     QCOMPARE(w.qryGroup->rowCount(), 5);   // the sums keep the absent and the empty zone apart
     QVERIFY(!w.grdGroup->isColumnVisible("Ziel"));
 
     f.choose("Inland - Ausland");
-    QCOMPARE(w.statusPanel(1), QString());   // the rebuild cleared the panels, the lists stay as they were
+    QCOMPARE(w.statusPanel(StatusPanel::Anrufe), QString());   // the rebuild cleared the panels, the lists stay as they were
     QVERIFY(w.qryDetails->isOpen());
     f.select({"Sonst"});
     QCOMPARE(w.CurrentWhere, QStringLiteral(" AND IAS = 'S'"));
     QCOMPARE(w.SumColumns, QStringLiteral("IAS,Zone"));
-    QCOMPARE(w.statusPanel(0), QStringLiteral("Inland - Ausland "));
-    QCOMPARE(w.statusPanel(1), QStringLiteral("2 Anrufe"));
+    QCOMPARE(w.statusPanel(StatusPanel::Text), QStringLiteral("Inland - Ausland "));
+    QCOMPARE(w.statusPanel(StatusPanel::Anrufe), QStringLiteral("2 Anrufe"));
     f.select({"Sonst", ""});
-    QCOMPARE(w.statusPanel(1), QStringLiteral("2 Anrufe"));
+    QCOMPARE(w.statusPanel(StatusPanel::Anrufe), QStringLiteral("2 Anrufe"));
     // The root lists every call, also the one without a class.
     f.select({});
-    QCOMPARE(w.statusPanel(1), QStringLiteral("8 Anrufe"));
+    QCOMPARE(w.statusPanel(StatusPanel::Anrufe), QStringLiteral("8 Anrufe"));
     QCOMPARE(w.SumColumns, QStringLiteral("IAS"));
     QVERIFY(w.grdGroup->isColumnVisible("IAS") && !w.grdGroup->isColumnVisible("Zone"));
 }
@@ -472,7 +472,7 @@ void TestMainWindow::filterColoursTheHeader()
     next = " AND Sekunden > 15";
     w.mnuFilterClick();
     QCOMPARE(w.CurrentWhere, next);
-    QCOMPARE(w.statusPanel(1), QStringLiteral("4 Anrufe"));
+    QCOMPARE(w.statusPanel(StatusPanel::Anrufe), QStringLiteral("4 Anrufe"));
     QCOMPARE(w.qryGroup->rowCount(), 1);
     for (const char* key : {"FilialeID", "Kostenstelle", "Nebenstelle", "Zone", "Ziel", "IAS"})
         QVERIFY(!w.grdGroup->isColumnVisible(key));
@@ -484,8 +484,8 @@ void TestMainWindow::filterColoursTheHeader()
     next = " AND Sekunden < 0";
     w.mnuFilterClick();
     QCOMPARE(w.CurrentWhere, QStringLiteral(" AND (Zone = 'Mobilnetz') AND Sekunden < 0"));
-    QCOMPARE(w.statusPanel(1), QStringLiteral("0 Anrufe"));
-    QCOMPARE(w.statusPanel(2), QStringLiteral("Dauer: 00:00:00"));
+    QCOMPARE(w.statusPanel(StatusPanel::Anrufe), QStringLiteral("0 Anrufe"));
+    QCOMPARE(w.statusPanel(StatusPanel::Dauer), QStringLiteral("Dauer: 00:00:00"));
     QCOMPARE(w.qryGroup->rowCount(), 0);
 
     // A dialog left without OK changes nothing.
@@ -496,7 +496,7 @@ void TestMainWindow::filterColoursTheHeader()
     accept = true;
     next.clear();
     w.mnuFilterClick();
-    QCOMPARE(w.statusPanel(1), QStringLiteral("3 Anrufe"));
+    QCOMPARE(w.statusPanel(StatusPanel::Anrufe), QStringLiteral("3 Anrufe"));
     QVERIFY(!w.grdDetails->headerBackground().isValid());
     QVERIFY(!w.grdDetails->headerText().isValid());
 
@@ -518,7 +518,7 @@ void TestMainWindow::sortingIsRefusedAboveTheLimit()
            "INSERT INTO EGN (Zone, Ziel, Nebenstelle, Sekunden) SELECT 'Z', 'Ziel', CAST(n % 7 AS TEXT), n FROM c");
     f.choose("Zonen");
     f.select({"Z"});
-    QCOMPARE(w.statusPanel(1), QStringLiteral("20000 Anrufe"));
+    QCOMPARE(w.statusPanel(StatusPanel::Anrufe), QStringLiteral("20000 Anrufe"));
     w.grdDetailsColumnClick("Sekunden");
     QCOMPARE(w.grdDetails->sortOrder("Sekunden"), DataGrid::SortOrder::Ascending);
     QVERIFY(w.qryDetails->holdAllRows());
@@ -536,7 +536,7 @@ void TestMainWindow::sortingIsRefusedAboveTheLimit()
     w.grdDetailsColumnClick("Sekunden");
     QCOMPARE(w.grdDetails->sortOrder("Sekunden"), DataGrid::SortOrder::None);
     QVERIFY(!w.qryDetails->holdAllRows());
-    QCOMPARE(w.statusPanel(0), QStringLiteral("Sortierung bei mehr als 20000 Einträgen nicht möglich."));
+    QCOMPARE(w.statusPanel(StatusPanel::Text), QStringLiteral("Sortierung bei mehr als 20000 Einträgen nicht möglich."));
     QVERIFY(w.qryDetails->fetchedRowCount() < 20001);
 }
 
@@ -567,7 +567,7 @@ void TestMainWindow::databaseErrorsAreShownAndTheWindowStays()
     w.FilterWhere.clear();
     f.select({"Deutschland"});
     QCOMPARE(f.messages.size(), 2);
-    QCOMPARE(w.statusPanel(1), QStringLiteral("2 Anrufe"));
+    QCOMPARE(w.statusPanel(StatusPanel::Anrufe), QStringLiteral("2 Anrufe"));
 }
 
 QTEST_MAIN(TestMainWindow)

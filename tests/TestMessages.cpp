@@ -1,6 +1,6 @@
-#include "Messages.h"
-#include "RecordingUi.h"
-#include "RuboError.h"
+#include "database/Messages.h"
+#include "support/RecordingUi.h"
+#include "database/RuboError.h"
 
 #include <QTemporaryFile>
 #include <QTest>
@@ -81,7 +81,7 @@ void TestMessages::statusPanels()
 {
     RecordingUi ui;
     SetStatusText(QStringLiteral("Lade Datei..."));
-    SetStatusPanel(2, QStringLiteral("1234 EGN"));
+    SetStatusPanel(StatusPanel::Dauer, QStringLiteral("1234 EGN"));
     QCOMPARE(ui.panels[0], QStringLiteral("Lade Datei..."));
     QCOMPARE(ui.panels[2], QStringLiteral("1234 EGN"));
     QCOMPARE(ui.statusTexts, QStringList{"Lade Datei..."});
@@ -148,7 +148,7 @@ void TestMessages::consoleFallback()
         SetStatusText(QStringLiteral("leise"));
         console->verbose = true;
         SetStatusText(QStringLiteral("laut"));
-        SetStatusPanel(1, QStringLiteral("Panel eins"));
+        SetStatusPanel(StatusPanel::Anrufe, QStringLiteral("Panel eins"));
         console->verbose = false;
         TpWait wait;
     });

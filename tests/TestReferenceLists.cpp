@@ -1,6 +1,6 @@
-#include "RecordingUi.h"
-#include "ReferenceLists.h"
-#include "TestDb.h"
+#include "support/RecordingUi.h"
+#include "database/ReferenceLists.h"
+#include "support/TestDb.h"
 
 #include <QDate>
 #include <QTest>

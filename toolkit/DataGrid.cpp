@@ -1,6 +1,6 @@
-#include "DataGrid.h"
+#include "toolkit/DataGrid.h"
 
-#include "GroupingPanel.h"
+#include "toolkit/GroupingPanel.h"
 
 #include <QApplication>
 #include <QDialog>

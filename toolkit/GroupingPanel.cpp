@@ -1,4 +1,4 @@
-#include "GroupingPanel.h"
+#include "toolkit/GroupingPanel.h"
 
 #include <QDragEnterEvent>
 #include <QDropEvent>

@@ -1,6 +1,6 @@
-#include "Conversions.h"
+#include "database/Conversions.h"
 
-#include "RuboError.h"
+#include "database/RuboError.h"
 
 #include <QLocale>
 #include <QMetaType>

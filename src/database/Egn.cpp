@@ -1,8 +1,8 @@
-#include "Egn.h"
+#include "database/Egn.h"
 
-#include "ReferenceLists.h"
-#include "RuboEngine.h"
-#include "RuboError.h"
+#include "database/ReferenceLists.h"
+#include "database/RuboEngine.h"
+#include "database/RuboError.h"
 
 #include <QByteArray>
 #include <QStringEncoder>

@@ -1,6 +1,6 @@
-#include "JetFunctions.h"
+#include "database/JetFunctions.h"
 
-#include "RuboError.h"
+#include "database/RuboError.h"
 
 #include <QChar>
 #include <QDate>

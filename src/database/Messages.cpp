@@ -1,4 +1,4 @@
-#include "Messages.h"
+#include "database/Messages.h"
 
 namespace {
 // The pointer is one thing on screen: only the outermost guard may switch it.
@@ -20,9 +20,9 @@ void SetStatusText(const QString& text)
     RuboUi::current()->setStatusText(text);
 }
 
-void SetStatusPanel(int index, const QString& text)
+void SetStatusPanel(StatusPanel panel, const QString& text)
 {
-    RuboUi::current()->setStatusPanel(index, text);
+    RuboUi::current()->setStatusPanel(panel, text);
 }
 
 void ClearStatusPanels()

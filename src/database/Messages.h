@@ -1,6 +1,6 @@
 #pragma once
 
-#include "UserInterface.h"
+#include "database/UserInterface.h"
 
 #include <QString>
 
@@ -10,7 +10,7 @@ void MessageOk(const QString& text, RuboUi::MsgKind kind = RuboUi::MsgKind::Info
 bool AskYesNo(const QString& text);
 
 void SetStatusText(const QString& text);
-void SetStatusPanel(int index, const QString& text);
+void SetStatusPanel(StatusPanel panel, const QString& text);
 void ClearStatusPanels();
 
 // While it lives the pointer shows the hourglass; nested guards keep it until the outermost ends.

@@ -1,10 +1,10 @@
-#include "ReferenceLists.h"
+#include "database/ReferenceLists.h"
 
-#include "Conversions.h"
-#include "Messages.h"
-#include "RuboEngine.h"
-#include "RuboError.h"
-#include "dmlMain.h"
+#include "database/Conversions.h"
+#include "database/Messages.h"
+#include "database/RuboEngine.h"
+#include "database/RuboError.h"
+#include "database/dmlMain.h"
 
 #include <algorithm>
 #include <unordered_map>

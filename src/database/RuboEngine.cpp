@@ -1,6 +1,6 @@
-#include "RuboEngine.h"
+#include "database/RuboEngine.h"
 
-#include "JetFunctions.h"
+#include "database/JetFunctions.h"
 
 #include <QFileInfo>
 #include <QSqlDriver>
@@ -75,6 +75,7 @@ void RuboDatabase::disconnect()
 {
     m_handle = nullptr;
     m_inTransaction = false;
+    m_savepoints = 0;
     if (QSqlDatabase::contains(m_connectionName)) {
         QSqlDatabase db = QSqlDatabase::database(m_connectionName, false);
         db.close();
@@ -104,16 +105,18 @@ void RuboDatabase::commit()
 {
     execute(QStringLiteral("COMMIT"));
     m_inTransaction = false;
+    m_savepoints = 0;
 }
 
 void RuboDatabase::rollback()
 {
+    m_inTransaction = false;
+    m_savepoints = 0;
     if (!m_handle)
         return;
     // SQLite may already have rolled back on its own (e.g. after a full disk).
     if (!sqlite3_get_autocommit(m_handle))
         execute(QStringLiteral("ROLLBACK"));
-    m_inTransaction = false;
 }
 
 int RuboDatabase::execute(const QString& sql)
@@ -124,6 +127,63 @@ int RuboDatabase::execute(const QString& sql)
     while (stmt.step()) {
     }
     return sqlite3_changes(m_handle);
+}
+
+// ---------------------------------------------------------------------------------------------
+
+RuboTransaction::RuboTransaction(RuboDatabase& db) : m_db(db)
+{
+    if (!db.inTransaction()) {
+        db.startTransaction();
+        return;
+    }
+    m_savepoint = ++db.m_savepoints;
+    try {
+        db.execute(QStringLiteral("SAVEPOINT rubo_%1").arg(m_savepoint));
+    } catch (...) {
+        --db.m_savepoints;
+        throw;
+    }
+}
+
+RuboTransaction::~RuboTransaction()
+{
+    if (!m_done)
+        rollback();
+}
+
+void RuboTransaction::commit()
+{
+    if (m_done)
+        throw RuboError(QStringLiteral("Die Transaktion ist bereits beendet."));
+    if (m_savepoint > 0) {
+        m_db.execute(QStringLiteral("RELEASE rubo_%1").arg(m_savepoint));
+        m_db.m_savepoints = m_savepoint - 1;
+    } else {
+        m_db.commit();
+    }
+    m_done = true;
+}
+
+void RuboTransaction::rollback() noexcept
+{
+    if (m_done)
+        return;
+    m_done = true;
+    try {
+        if (m_savepoint > 0) {
+            // An outer rollback (or the engine after a full disk) may have ended it already.
+            if (m_db.inTransaction() && m_db.m_savepoints >= m_savepoint) {
+                m_db.execute(QStringLiteral("ROLLBACK TO rubo_%1").arg(m_savepoint));
+                m_db.execute(QStringLiteral("RELEASE rubo_%1").arg(m_savepoint));
+                m_db.m_savepoints = m_savepoint - 1;
+            }
+        } else {
+            m_db.rollback();
+        }
+    } catch (...) {
+        // Swallowed: nothing more can be undone; the engine has ended the transaction itself.
+    }
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "RuboError.h"
+#include "database/RuboError.h"
 
 #include <QHash>
 #include <QList>
@@ -29,7 +29,7 @@ public:
     bool isConnected() const { return m_handle != nullptr; }
     QString fileName() const { return m_fileName; }
 
-    // One level, as Jet had it.
+    // One level, as Jet had it. Commands use RuboTransaction, which also nests.
     void startTransaction();
     void commit();
     void rollback();
@@ -50,6 +50,31 @@ private:
     QString m_fileName;
     sqlite3* m_handle = nullptr;
     bool m_inTransaction = false;
+    int m_savepoints = 0;   // open RuboTransaction savepoints inside the transaction
+
+    friend class RuboTransaction;
+};
+
+// One write that must be whole: begins a transaction, or a savepoint inside one already open;
+// commit() makes it stick, leaving the scope without commit() undoes it. Rollback on unwind never
+// throws, so it is safe in a destructor run by an exception.
+class RuboTransaction
+{
+public:
+    explicit RuboTransaction(RuboDatabase& db);
+    ~RuboTransaction();
+    RuboTransaction(const RuboTransaction&) = delete;
+    RuboTransaction& operator=(const RuboTransaction&) = delete;
+
+    void commit();
+    // Undoes now; afterwards the guard does nothing more.
+    void rollback() noexcept;
+    bool isNested() const { return m_savepoint > 0; }
+
+private:
+    RuboDatabase& m_db;
+    int m_savepoint = 0;   // 0: the outermost transaction; else the number of its savepoint
+    bool m_done = false;
 };
 
 // A prepared statement owned by one object; finalized on destruction.

@@ -1,6 +1,6 @@
-#include "Schema.h"
+#include "database/Schema.h"
 
-#include "RuboEngine.h"
+#include "database/RuboEngine.h"
 
 #include <QStringList>
 
@@ -70,16 +70,11 @@ void CreateRuboSchema(RuboDatabase& db)
 {
     // Larger pages suit a table of a year of calls: fewer pages to split while appending.
     db.execute(QStringLiteral("PRAGMA page_size = 16384"));
-    db.startTransaction();
-    try {
-        for (const char* sql : kSchema)
-            db.execute(QString::fromUtf8(sql));
-        db.execute(QStringLiteral("PRAGMA user_version = %1").arg(kRuboSchemaVersion));
-        db.commit();
-    } catch (...) {
-        db.rollback();
-        throw;
-    }
+    RuboTransaction transaction(db);
+    for (const char* sql : kSchema)
+        db.execute(QString::fromUtf8(sql));
+    db.execute(QStringLiteral("PRAGMA user_version = %1").arg(kRuboSchemaVersion));
+    transaction.commit();
 }
 
 void CheckRuboSchema(RuboDatabase& db)

@@ -1,4 +1,4 @@
-#include "UserInterface.h"
+#include "database/UserInterface.h"
 
 #include <cstdio>
 
@@ -28,9 +28,9 @@ void RuboUi::install(RuboUi* ui)
     g_installed = ui;
 }
 
-void ConsoleUi::setStatusPanel(int index, const QString& text)
+void ConsoleUi::setStatusPanel(StatusPanel panel, const QString& text)
 {
-    if (verbose && index == 0 && !text.isEmpty())
+    if (verbose && panel == StatusPanel::Text && !text.isEmpty())
         printLine(text);
 }
 

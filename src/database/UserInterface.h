@@ -2,6 +2,14 @@
 
 #include <QString>
 
+// The panels of the main window's status bar, left to right. An import writes its start and end
+// times where a list shows its count and its duration.
+enum class StatusPanel : int {
+    Text, Anrufe, Dauer, Betrag, BetragEuro, Rabatt, RabattEuro, Reserve,
+    ImportStart = Anrufe, ImportEnd = Dauer
+};
+constexpr int kStatusPanelCount = 8;
+
 // What the core needs from whoever shows it: the main window, the command-line tool or a test.
 // The core never includes a widget header; it talks to the user only through this interface.
 class RuboUi
@@ -11,17 +19,15 @@ public:
 
     virtual ~RuboUi() = default;
 
-    virtual void setStatusPanel(int index, const QString& text) = 0;
+    virtual void setStatusPanel(StatusPanel panel, const QString& text) = 0;
     virtual void clearStatusPanels() = 0;
     virtual void messageOk(const QString& text, MsgKind kind) = 0;
     virtual bool askYesNo(const QString& text) = 0;
     // Lets the window repaint and show progress during long loops.
     virtual void processEvents() = 0;
     virtual void setWaitCursor(bool on) = 0;
-    // The main window enables "Lö&schen..." after every import.
-    virtual void setLoeschenEnabled(bool enabled) { Q_UNUSED(enabled); }
 
-    void setStatusText(const QString& text) { setStatusPanel(0, text); }
+    void setStatusText(const QString& text) { setStatusPanel(StatusPanel::Text, text); }
 
     // The one interface in force; the programs and the tests install theirs at start.
     static RuboUi* current();
@@ -32,7 +38,7 @@ public:
 class ConsoleUi : public RuboUi
 {
 public:
-    void setStatusPanel(int index, const QString& text) override;
+    void setStatusPanel(StatusPanel panel, const QString& text) override;
     void clearStatusPanels() override {}
     void messageOk(const QString& text, MsgKind kind) override;
     bool askYesNo(const QString& text) override;

@@ -1,7 +1,7 @@
-#include "dmlMain.h"
+#include "database/dmlMain.h"
 
-#include "Messages.h"
-#include "Schema.h"
+#include "database/Messages.h"
+#include "database/Schema.h"
 
 #include <QDir>
 #include <QFile>
@@ -108,6 +108,15 @@ int TdmMain::GeladeneDateiAdd(const QString& path, const QString& origin)
 int TdmMain::GeladeneDateiSetAnzahlEGN(int dateiId, int count)
 {
     return m_db.execute(QStringLiteral("UPDATE GeladeneDateien SET AnzahlEGN = %1 WHERE DateiID = %2").arg(count).arg(dateiId));
+}
+
+int TdmMain::DeleteAllCalls()
+{
+    RuboTransaction transaction(m_db);
+    m_db.execute(QStringLiteral("DELETE FROM GeladeneDateien"));
+    const int count = m_db.execute(QStringLiteral("DELETE FROM EGN"));
+    transaction.commit();
+    return count;
 }
 
 QList<QPair<QString, qint64>> TdmMain::tableCounts()

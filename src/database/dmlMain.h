@@ -1,6 +1,6 @@
 #pragma once
 
-#include "RuboEngine.h"
+#include "database/RuboEngine.h"
 
 #include <QObject>
 #include <QString>
@@ -30,6 +30,11 @@ public:
     // New DateiID for a path, or -1 when the path is registered already.
     int GeladeneDateiAdd(const QString& path, const QString& origin);
     int GeladeneDateiSetAnzahlEGN(int dateiId, int count);
+
+    // Deletes every call and empties the registry of loaded files, both or neither: the registry
+    // must not forget files whose calls stay, or loading them again would store them twice.
+    // Returns the number of calls deleted; throws RuboError and changes nothing on failure.
+    int DeleteAllCalls();
 
     // Rows of each of the five tables, in the order EGN, GeladeneDateien, Filialen,
     // Kostenstellen, Zonenrabatte.

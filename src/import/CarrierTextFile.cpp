@@ -1,6 +1,6 @@
-#include "CarrierTextFile.h"
+#include "import/CarrierTextFile.h"
 
-#include "RuboError.h"
+#include "database/RuboError.h"
 
 #include <cstring>
 

@@ -1,7 +1,7 @@
-#include "EdiReader.h"
+#include "import/EdiReader.h"
 
-#include "Conversions.h"
-#include "Egn.h"
+#include "database/Conversions.h"
+#include "database/Egn.h"
 
 #include <cstring>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "TextCallFormat.h"
+#include "import/TextCallFormat.h"
 
 #include <QList>
 #include <QStringView>

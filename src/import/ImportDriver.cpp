@@ -1,13 +1,13 @@
-#include "ImportDriver.h"
+#include "import/ImportDriver.h"
 
-#include "CarrierTextFile.h"
-#include "Conversions.h"
-#include "EdiReader.h"
-#include "Egn.h"
-#include "Messages.h"
-#include "ReferenceLists.h"
-#include "RuboError.h"
-#include "dmlMain.h"
+#include "import/CarrierTextFile.h"
+#include "database/Conversions.h"
+#include "import/EdiReader.h"
+#include "database/Egn.h"
+#include "database/Messages.h"
+#include "database/ReferenceLists.h"
+#include "database/RuboError.h"
+#include "database/dmlMain.h"
 
 #include <QFileInfo>
 #include <QTime>
@@ -155,9 +155,7 @@ ImportResult TextImport::run()
 void reportEnd(int count)
 {
     SetStatusText(QString::number(count) + QStringLiteral(" EGN's wurden geladen"));
-    SetStatusPanel(2, QTime::currentTime().toString(QStringLiteral("hh:mm:ss")));
-    if (RuboUi* ui = RuboUi::current())
-        ui->setLoeschenEnabled(true);
+    SetStatusPanel(StatusPanel::ImportEnd, QTime::currentTime().toString(QStringLiteral("hh:mm:ss")));
 }
 
 } // namespace
@@ -181,8 +179,9 @@ ImportResult ImportFile(TdmMain& dm, const QString& path, const QString& origin)
         SetStatusText(QString());
         return {};
     }
-    TextImport import{dm, path, origin, *format};
-    const ImportResult result = import.run();
+    TextImport import{dm, path, origin, *format, QString()};
+    ImportResult result = import.run();
+    result.recognised = true;
     reportEnd(result.count);
     return result;
 }

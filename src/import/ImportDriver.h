@@ -8,6 +8,7 @@ struct ImportResult
 {
     int count = 0;           // calls stored
     bool complete = false;   // the whole file was read and committed (no error, not stopped early)
+    bool recognised = false; // a file type the import knows; its end was reported
 };
 
 // Imports one file into EGN inside one transaction, by the type its extension names, and

@@ -1,4 +1,6 @@
-#include "Gruppierung.h"
+#include "mainwindow/Gruppierung.h"
+
+#include "database/SqlText.h"
 
 namespace {
 
@@ -48,13 +50,6 @@ const Gruppierung* FindGruppierung(const QString& text)
         if (g.text == text)
             return &g;
     return nullptr;
-}
-
-QString SqlQuoted(const QString& value)
-{
-    QString s = value;
-    s.replace(QLatin1Char('\''), QStringLiteral("''"));
-    return QLatin1Char('\'') + s + QLatin1Char('\'');
 }
 
 QString TreeQuerySql(const Gruppierung& g, const QString& filterWhere)

@@ -19,9 +19,6 @@ struct Gruppierung
 const QList<Gruppierung>& Gruppierungen();
 const Gruppierung* FindGruppierung(const QString& text);
 
-// The one place where a value becomes SQL text: between apostrophes, each apostrophe doubled.
-QString SqlQuoted(const QString& value);
-
 // The tree query for a grouping with the filter in force (a run of " AND ..." conditions).
 QString TreeQuerySql(const Gruppierung& gruppierung, const QString& filterWhere);
 

@@ -1,15 +1,15 @@
-#include "untMain.h"
+#include "mainwindow/untMain.h"
 
-#include "Conversions.h"
-#include "DataGrid.h"
-#include "Gruppierung.h"
-#include "ImportDriver.h"
-#include "Messages.h"
-#include "RuboEngine.h"
-#include "RuboError.h"
-#include "dmlMain.h"
-#include "untIcons.h"
-#include "untMessageBoxes.h"
+#include "database/Conversions.h"
+#include "toolkit/DataGrid.h"
+#include "mainwindow/Gruppierung.h"
+#include "import/ImportDriver.h"
+#include "database/Messages.h"
+#include "database/RuboEngine.h"
+#include "database/RuboError.h"
+#include "database/dmlMain.h"
+#include "mainwindow/untIcons.h"
+#include "mainwindow/untMessageBoxes.h"
 
 #include <QAbstractItemView>
 #include <QAction>
@@ -464,20 +464,20 @@ void TfrmMain::createPanels()
 
 void TfrmMain::createStatusBar()
 {
-    static const int widths[kPanelCount] = {200, 90, 90, 90, 90, 100, 100, 50};
+    static const int widths[kStatusPanelCount] = {200, 90, 90, 90, 90, 100, 100, 50};
     // The widths were made for a smaller font than the system's: the count and the duration are
     // widened as far as their usual text needs.
-    static const char* const samples[kPanelCount] = {"", "00000 Anrufe", "Dauer: 00:00:00", "", "", "", "", ""};
+    static const char* const samples[kStatusPanelCount] = {"", "00000 Anrufe", "Dauer: 00:00:00", "", "", "", "", ""};
     const QFontMetrics fm(font());
     QStatusBar* bar = statusBar();
     bar->setObjectName(QStringLiteral("StatusBar"));
     bar->setSizeGripEnabled(false);
     bar->setToolTipDuration(4000);
     auto* strip = new StatusPanelStrip(bar);
-    for (int i = 0; i < kPanelCount; ++i) {
+    for (int i = 0; i < kStatusPanelCount; ++i) {
         auto* label = new QLabel(strip);
         label->setObjectName(QStringLiteral("StatusPanel%1").arg(i));
-        const bool plain = i == 0 || i == kPanelCount - 1;
+        const bool plain = i == 0 || i == kStatusPanelCount - 1;
         label->setFrameStyle(plain ? QFrame::NoFrame : (QFrame::Panel | QFrame::Sunken));
         label->setAlignment(plain ? kLeft : Qt::AlignCenter);
         strip->addPanel(label, qMax(widths[i], fm.horizontalAdvance(QString::fromLatin1(samples[i])) + 10));
@@ -546,13 +546,14 @@ void TfrmMain::setupGrids()
 // ---------------------------------------------------------------------------------------------
 // RuboUi
 
-void TfrmMain::setStatusPanel(int index, const QString& text)
+void TfrmMain::setStatusPanel(StatusPanel panel, const QString& text)
 {
-    if (index < 0 || index >= kPanelCount)
+    const int index = int(panel);
+    if (index < 0 || index >= kStatusPanelCount)
         return;
     m_panels[index]->setText(text);
     QString hint = m_panels[0]->text();
-    for (int i = 1; i < kPanelCount - 1; ++i) {
+    for (int i = 1; i < kStatusPanelCount - 1; ++i) {
         const QString t = m_panels[i]->text();
         if (!t.isEmpty())
             hint += QStringLiteral(" .. ") + t;
@@ -563,8 +564,8 @@ void TfrmMain::setStatusPanel(int index, const QString& text)
 
 void TfrmMain::clearStatusPanels()
 {
-    for (int i = 0; i < kPanelCount; ++i)
-        setStatusPanel(i, QString());
+    for (int i = 0; i < kStatusPanelCount; ++i)
+        setStatusPanel(StatusPanel(i), QString());
 }
 
 void TfrmMain::messageOk(const QString& text, MsgKind kind)
@@ -593,14 +594,10 @@ void TfrmMain::setWaitCursor(bool on)
         QApplication::restoreOverrideCursor();
 }
 
-void TfrmMain::setLoeschenEnabled(bool enabled)
+QString TfrmMain::statusPanel(StatusPanel panel) const
 {
-    mnuLoeschen->setEnabled(enabled);
-}
-
-QString TfrmMain::statusPanel(int index) const
-{
-    return index >= 0 && index < kPanelCount ? m_panels[index]->text() : QString();
+    const int index = int(panel);
+    return index >= 0 && index < kStatusPanelCount ? m_panels[index]->text() : QString();
 }
 
 QString TfrmMain::statusHint() const
@@ -626,7 +623,7 @@ bool TfrmMain::eventFilter(QObject* watched, QEvent* event)
 void TfrmMain::StatusBarDblClick()
 {
     QString text;
-    for (int i = 0; i < kPanelCount; ++i)
+    for (int i = 0; i < kStatusPanelCount; ++i)
         text += m_panels[i]->text() + QLatin1Char('\n');
     messageOk(text, MsgKind::Information);
 }
@@ -828,13 +825,13 @@ void TfrmMain::ShowDetails(const QString& nodeCondition)
     const QString betrag = FormatAmount(sums[0]);
     const QString rabatt = FormatAmount(sums[2]);
     const int rows = qryDetails->rowCount();
-    setStatusPanel(1, QString::number(rows) + QStringLiteral(" Anruf") + (rows == 1 ? QString() : QStringLiteral("e")));
-    setStatusPanel(2, QStringLiteral("Dauer: ") + SecondsToText(seconds));
-    setStatusPanel(3, QStringLiteral("EUR: ") + betrag);
-    setStatusPanel(4, QStringLiteral("EUR: ") + FormatAmount(sums[1]));
+    setStatusPanel(StatusPanel::Anrufe, QString::number(rows) + QStringLiteral(" Anruf") + (rows == 1 ? QString() : QStringLiteral("e")));
+    setStatusPanel(StatusPanel::Dauer, QStringLiteral("Dauer: ") + SecondsToText(seconds));
+    setStatusPanel(StatusPanel::Betrag, QStringLiteral("EUR: ") + betrag);
+    setStatusPanel(StatusPanel::BetragEuro, QStringLiteral("EUR: ") + FormatAmount(sums[1]));
     const bool discounted = betrag != rabatt;
-    setStatusPanel(5, discounted ? QStringLiteral("rbt.ATS: ") + rabatt : QString());
-    setStatusPanel(6, discounted ? QStringLiteral("rbt.EUR: ") + FormatAmount(sums[3]) : QString());
+    setStatusPanel(StatusPanel::Rabatt, discounted ? QStringLiteral("rbt.ATS: ") + rabatt : QString());
+    setStatusPanel(StatusPanel::RabattEuro, discounted ? QStringLiteral("rbt.EUR: ") + FormatAmount(sums[3]) : QString());
 
     setOutputCommandsEnabled(true);
     grdDetails->setHeaderColors(background, text);
@@ -935,9 +932,10 @@ void TfrmMain::mnuOeffnenClick()
         return;
     m_lastOpenedFile = files.first();
     clearStatusPanels();
-    setStatusPanel(1, QTime::currentTime().toString(QStringLiteral("hh:mm:ss")));
+    setStatusPanel(StatusPanel::ImportStart, QTime::currentTime().toString(QStringLiteral("hh:mm:ss")));
     for (const QString& file : files)
-        ImportFile(m_dm, QFileInfo(file).absoluteFilePath(), QString());
+        if (ImportFile(m_dm, QFileInfo(file).absoluteFilePath(), QString()).recognised)
+            mnuLoeschen->setEnabled(true);
 }
 
 void TfrmMain::mnuLoeschenClick()
@@ -948,27 +946,14 @@ void TfrmMain::mnuLoeschenClick()
         QString error;
         {
             TpWait wait;
-            // One transaction: the list of loaded files must not be emptied while their calls stay,
-            // or loading those files again would store their calls twice.
-            RuboDatabase& db = m_dm.RuboDB();
             try {
                 closeLists();
-                db.startTransaction();
-                db.execute(QStringLiteral("DELETE FROM GeladeneDateien"));
-                count = db.execute(QStringLiteral("DELETE FROM EGN"));
-                db.commit();
+                count = m_dm.DeleteAllCalls();
                 clearTree();
                 mnuLoeschen->setEnabled(false);
                 deleted = true;
             } catch (const RuboError& e) {
                 error = e.message();
-                if (db.inTransaction()) {
-                    try {
-                        db.rollback();
-                    } catch (const RuboError&) {
-                        // The engine has ended the transaction itself.
-                    }
-                }
             }
         }
         if (!deleted)

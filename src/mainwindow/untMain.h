@@ -1,6 +1,6 @@
 #pragma once
 
-#include "UserInterface.h"
+#include "database/UserInterface.h"
 
 #include <QIcon>
 #include <QMainWindow>
@@ -27,20 +27,18 @@ class TfrmMain : public QMainWindow, public RuboUi
 {
     Q_OBJECT
 public:
-    static constexpr int kPanelCount = 8;
     static constexpr int kSortLimit = 20000;
 
     explicit TfrmMain(TdmMain& dm, QWidget* parent = nullptr);
     ~TfrmMain() override;
 
     // RuboUi
-    void setStatusPanel(int index, const QString& text) override;
+    void setStatusPanel(StatusPanel panel, const QString& text) override;
     void clearStatusPanels() override;
     void messageOk(const QString& text, MsgKind kind) override;
     bool askYesNo(const QString& text) override;
     void processEvents() override;
     void setWaitCursor(bool on) override;
-    void setLoeschenEnabled(bool enabled) override;
 
     // Tests and the later dialogs replace the modal parts through these; empty means the real one.
     std::function<void(const QString& text, RuboUi::MsgKind kind)> messageBoxHook;
@@ -49,7 +47,7 @@ public:
     // The filter dialog: gets the condition in force, returns true when the user accepted a new one.
     std::function<bool(QString& filterWhere)> filterDialogHook;
 
-    QString statusPanel(int index) const;
+    QString statusPanel(StatusPanel panel) const;
     QString statusHint() const;
 
     QComboBox* cboGruppierung = nullptr;
@@ -121,7 +119,7 @@ private:
     void showStatusNow();
 
     TdmMain& m_dm;
-    QLabel* m_panels[kPanelCount] = {};
+    QLabel* m_panels[kStatusPanelCount] = {};
     QString m_hint;
     QSplitter* Splitter2 = nullptr;
     QSplitter* splitterInfo = nullptr;

@@ -1,4 +1,4 @@
-#include "untMessageBoxes.h"
+#include "mainwindow/untMessageBoxes.h"
 
 #include <QApplication>
 #include <QMessageBox>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "UserInterface.h"
+#include "database/UserInterface.h"
 
 #include <QString>
 
@@ -15,7 +15,7 @@ bool ShowAskYesNoBox(QWidget* parent, const QString& text);
 class MessageBoxUi : public RuboUi
 {
 public:
-    void setStatusPanel(int, const QString&) override {}
+    void setStatusPanel(StatusPanel, const QString&) override {}
     void clearStatusPanels() override {}
     void messageOk(const QString& text, MsgKind kind) override { ShowMessageOkBox(nullptr, text, kind); }
     bool askYesNo(const QString& text) override { return ShowAskYesNoBox(nullptr, text); }

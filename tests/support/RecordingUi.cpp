@@ -1,4 +1,4 @@
-#include "RecordingUi.h"
+#include "support/RecordingUi.h"
 
 RecordingUi::RecordingUi() : m_previous(RuboUi::current())
 {
@@ -10,19 +10,20 @@ RecordingUi::~RecordingUi()
     RuboUi::install(m_previous);
 }
 
-void RecordingUi::setStatusPanel(int index, const QString& text)
+void RecordingUi::setStatusPanel(StatusPanel panel, const QString& text)
 {
-    if (index < 0 || index >= 8)
+    const int index = int(panel);
+    if (index < 0 || index >= kStatusPanelCount)
         return;
     panels[index] = text;
-    if (index == 0)
+    if (panel == StatusPanel::Text)
         statusTexts << text;
 }
 
 void RecordingUi::clearStatusPanels()
 {
-    for (int i = 0; i < 8; ++i)
-        setStatusPanel(i, QString());
+    for (int i = 0; i < kStatusPanelCount; ++i)
+        setStatusPanel(StatusPanel(i), QString());
 }
 
 void RecordingUi::messageOk(const QString& text, MsgKind kind)

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "UserInterface.h"
+#include "database/UserInterface.h"
 
 #include <QList>
 #include <QPair>
@@ -15,13 +15,12 @@ public:
     RecordingUi();
     ~RecordingUi() override;
 
-    void setStatusPanel(int index, const QString& text) override;
+    void setStatusPanel(StatusPanel panel, const QString& text) override;
     void clearStatusPanels() override;
     void messageOk(const QString& text, MsgKind kind) override;
     bool askYesNo(const QString& text) override;
     void processEvents() override { ++processEventsCalls; }
     void setWaitCursor(bool on) override { waitCursor = on; if (on) ++waitCursorShown; }
-    void setLoeschenEnabled(bool enabled) override { loeschenEnabled = enabled; }
 
     void clear();
 
@@ -31,11 +30,10 @@ public:
     QList<bool> answers;                  // scripted answers, consumed from the front
     bool defaultAnswer = false;
     QStringList statusTexts;              // every text written to panel 0, in order
-    QString panels[8];
+    QString panels[kStatusPanelCount];
     int processEventsCalls = 0;
     bool waitCursor = false;
     int waitCursorShown = 0;
-    bool loeschenEnabled = false;
 
 private:
     RuboUi* m_previous = nullptr;

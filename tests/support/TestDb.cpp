@@ -1,6 +1,6 @@
-#include "TestDb.h"
+#include "support/TestDb.h"
 
-#include "ReferenceLists.h"
+#include "database/ReferenceLists.h"
 
 #include <QFile>
 #include <QTest>

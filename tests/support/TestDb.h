@@ -1,6 +1,6 @@
 #pragma once
 
-#include "dmlMain.h"
+#include "database/dmlMain.h"
 
 #include <QString>
 #include <QTemporaryDir>

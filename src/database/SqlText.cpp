@@ -1,0 +1,30 @@
+#include "database/SqlText.h"
+
+#include <QStringList>
+
+QString SqlQuoted(const QString& value)
+{
+    QString s = value;
+    s.replace(QLatin1Char('\''), QStringLiteral("''"));
+    return QLatin1Char('\'') + s + QLatin1Char('\'');
+}
+
+QString SqlIdentifier(const QString& name)
+{
+    bool plain = !name.isEmpty() && !name.at(0).isDigit();
+    for (const QChar c : name)
+        plain = plain && c.unicode() < 0x80 && (c.isLetterOrNumber() || c == QLatin1Char('_'));
+    if (plain)
+        return name;
+    QString quoted = name;
+    quoted.replace(QLatin1Char('"'), QLatin1String("\"\""));
+    return QLatin1Char('"') + quoted + QLatin1Char('"');
+}
+
+QString SqlOrderBy(const QList<QPair<QString, Qt::SortOrder>>& keys)
+{
+    QStringList parts;
+    for (const auto& [field, order] : keys)
+        parts << SqlIdentifier(field) + (order == Qt::DescendingOrder ? QStringLiteral(" DESC") : QStringLiteral(" ASC"));
+    return parts.join(QStringLiteral(", "));
+}
