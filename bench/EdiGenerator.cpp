@@ -383,10 +383,6 @@ void EdiGenerator::writeReferenceData(RuboDatabase& db) const
         }
     }
     transaction.commit();
-    // The lists of the running program may mirror another database.
-    SetFilialenDirty();
-    SetKostenstellenDirty();
-    SetZonenrabatteDirty();
 }
 
 bool EdiGenerator::writeEdi(QIODevice& out, qint64 calls, const Options& options) const

@@ -108,7 +108,7 @@ void TestEgn::resetLeavesNothingOfThePreviousCall()
     TestDb t;
     addFiliale(t.db(), "G", "0316");
     TEGN egn = fullCall();
-    egn.Derive();   // so that texts shared with the reference lists are in the record too
+    egn.Derive(t.lists());   // so that texts shared with the reference lists are in the record too
     egn.Reset();
 
     for (const QString* s : {&egn.ANummer, &egn.BNummer, &egn.Zone, &egn.Ziel, &egn.Kostenstelle, &egn.IAS,
@@ -120,7 +120,7 @@ void TestEgn::resetLeavesNothingOfThePreviousCall()
     for (double n : numbers)
         QCOMPARE(n, 0.0);
     // The list entry the branch came from is untouched.
-    QCOMPARE(FilialeAt(0)->Kurz, QStringLiteral("G"));
+    QCOMPARE(t.lists().FilialeAt(0)->Kurz, QStringLiteral("G"));
 }
 
 void TestEgn::amounts_data()
@@ -165,7 +165,7 @@ void TestEgn::amounts()
     egn.Zone = QStringLiteral("Fernzone");
     egn.Betrag = betrag;
     egn.BetragEuro = betragEuro;
-    egn.Derive();
+    egn.Derive(t.lists());
 
     QCOMPARE(egn.Betrag, wantBetrag);
     QCOMPARE(egn.BetragEuro, wantBetragEuro);
@@ -201,7 +201,7 @@ void TestEgn::domesticForeignClass()
         addZone(t.db(), "Regionalzone", "GZ", 0, entryIas);
     TEGN egn = call("0999");
     egn.ZoneCode = zoneCode;
-    egn.Derive();
+    egn.Derive(t.lists());
     QCOMPARE(egn.IAS, expected);
 }
 
@@ -237,7 +237,7 @@ void TestEgn::extensionFromCallingNumber()
     TestDb t;
     addFiliale(t.db(), "F", branch);
     TEGN egn = call(number, delivered);
-    egn.Derive();
+    egn.Derive(t.lists());
     QCOMPARE(egn.Nebenstelle, expected);
     QCOMPARE(egn.FilialeID, filiale);
 }
@@ -252,21 +252,21 @@ void TestEgn::costCentreFollowsDerivedBranchAndExtension()
     addKostenstelle(t.db(), "x", "", "01.01.2004 00:00:00", "31.12.2004 00:00:00", "OHNE");
 
     TEGN egn = call("0123456789");
-    egn.Derive();
+    egn.Derive(t.lists());
     QCOMPARE(egn.Kostenstelle, QStringLiteral("K6789"));
 
     egn = call("0123451");
-    egn.Derive();
+    egn.Derive(t.lists());
     QCOMPARE(egn.Kostenstelle, QStringLiteral("KF"));
 
     egn = call("0999", 6789);
-    egn.Derive();
+    egn.Derive(t.lists());
     QCOMPARE(egn.FilialeID, QStringLiteral("x"));
     QCOMPARE(egn.Kostenstelle, QStringLiteral("OHNE"));
 
     egn = call("0123456789");
     egn.BeginZeit = serial("31.12.2004 10:00:00");
-    egn.Derive();
+    egn.Derive(t.lists());
     QCOMPARE(egn.Kostenstelle, QStringLiteral("x"));
 }
 
@@ -277,13 +277,13 @@ void TestEgn::endTimeAndBusinessTimeClass()
     TEGN egn = call("0999");
     egn.BeginZeit = serial("31.12.2003 23:59:00");
     egn.Sekunden = 90;
-    egn.Derive();
+    egn.Derive(t.lists());
     QCOMPARE(egn.EndeZeit, serial("01.01.2004 00:00:30"));
     QCOMPARE(egn.GZ, QStringLiteral("GZ"));
 
     egn = call("0999");
     egn.GZ = QStringLiteral("FZ");
-    egn.Derive();
+    egn.Derive(t.lists());
     QCOMPARE(egn.GZ, QStringLiteral("FZ"));
     QCOMPARE(egn.EndeZeit, egn.BeginZeit + 60 / 86400.0);
 }
@@ -298,7 +298,7 @@ void TestEgn::newZoneDuringImport()
     egn.Zone = QStringLiteral("Mobilnetz");
     egn.ZoneCode = 45;
     egn.Betrag = 100;
-    egn.Derive();
+    egn.Derive(t.lists());
     QCOMPARE(egn.RabattProz, 0.0f);
     QCOMPARE(egn.IAS, QStringLiteral("A"));
     QCOMPARE(egn.Rabatt, 100.0);
@@ -310,7 +310,7 @@ void TestEgn::newZoneDuringImport()
     TEGN second = call("0999");
     second.Zone = egn.Zone;
     second.Betrag = 100;
-    second.Derive();
+    second.Derive(t.lists());
     QCOMPARE(second.RabattProz, 20.0f);
     QCOMPARE(second.Rabatt, 80.0);
     QCOMPARE(t.scalar("SELECT COUNT(*) FROM Zonenrabatte").toInt(), 1);

@@ -126,7 +126,7 @@ void TestReferenceLists::branchLookup()
         addFiliale(t.db(), b.section(QLatin1Char('|'), 0, 0), b.section(QLatin1Char('|'), 1));
 
     QString gotKurz = QStringLiteral("stale"), gotName = QStringLiteral("stale"), gotRest = QStringLiteral("stale");
-    QCOMPARE(FindFiliale(number, gotKurz, gotName, &gotRest), found);
+    QCOMPARE(t.lists().FindFiliale(number, gotKurz, gotName, &gotRest), found);
     QCOMPARE(gotKurz, kurz);
     QCOMPARE(gotName, found ? QStringLiteral("Filiale ") + kurz : QString());
     QCOMPARE(gotRest, rest);
@@ -136,18 +136,18 @@ void TestReferenceLists::branchListIsReadOnceUntilMarkedStale()
 {
     TestDb t;
     addFiliale(t.db(), "G", "0316");
-    QVERIFY(LoadFilialen());
-    QVERIFY(!LoadFilialen());
+    QVERIFY(t.lists().LoadFilialen());
+    QVERIFY(!t.lists().LoadFilialen());
 
     // A branch added behind the list's back is not seen until someone marks the list stale.
     addFiliale(t.db(), "W", "01");
     QString kurz, name;
-    QVERIFY(!FindFiliale(u"0123", kurz, name));
-    QCOMPARE(SetFilialenDirty(true), false);
-    QCOMPARE(SetFilialenDirty(true), true);
-    QVERIFY(FindFiliale(u"0123", kurz, name));
+    QVERIFY(!t.lists().FindFiliale(u"0123", kurz, name));
+    QCOMPARE(t.lists().SetFilialenDirty(true), false);
+    QCOMPARE(t.lists().SetFilialenDirty(true), true);
+    QVERIFY(t.lists().FindFiliale(u"0123", kurz, name));
     QCOMPARE(kurz, QStringLiteral("W"));
-    QVERIFY(!LoadFilialen());
+    QVERIFY(!t.lists().LoadFilialen());
 }
 
 void TestReferenceLists::filialeAtFollowsSortedOrder()
@@ -156,15 +156,15 @@ void TestReferenceLists::filialeAtFollowsSortedOrder()
     addFiliale(t.db(), "L1", "0");
     addFiliale(t.db(), "L3", "01*");
     addFiliale(t.db(), "L5", "01234");
-    QVERIFY(FilialeAt(0));
-    QCOMPARE(FilialeAt(0)->Kurz, QStringLiteral("L5"));
-    QCOMPARE(FilialeAt(0)->Prefix, QString());
-    QCOMPARE(FilialeAt(1)->Kurz, QStringLiteral("L3"));
-    QCOMPARE(FilialeAt(1)->ANummer, QStringLiteral("01*"));
-    QCOMPARE(FilialeAt(1)->Prefix, QStringLiteral("01"));
-    QCOMPARE(FilialeAt(2)->Kurz, QStringLiteral("L1"));
-    QVERIFY(!FilialeAt(3));
-    QVERIFY(!FilialeAt(-1));
+    QVERIFY(t.lists().FilialeAt(0));
+    QCOMPARE(t.lists().FilialeAt(0)->Kurz, QStringLiteral("L5"));
+    QCOMPARE(t.lists().FilialeAt(0)->Prefix, QString());
+    QCOMPARE(t.lists().FilialeAt(1)->Kurz, QStringLiteral("L3"));
+    QCOMPARE(t.lists().FilialeAt(1)->ANummer, QStringLiteral("01*"));
+    QCOMPARE(t.lists().FilialeAt(1)->Prefix, QStringLiteral("01"));
+    QCOMPARE(t.lists().FilialeAt(2)->Kurz, QStringLiteral("L1"));
+    QVERIFY(!t.lists().FilialeAt(3));
+    QVERIFY(!t.lists().FilialeAt(-1));
 }
 
 void TestReferenceLists::costCentreLookup_data()
@@ -223,7 +223,7 @@ void TestReferenceLists::costCentreLookup()
     for (const QString& e : entries)
         addKostenstelle(t.db(), e);
     QString got = QStringLiteral("stale");
-    QCOMPARE(FindKostenstelle(filiale, nebenstelle, serial(zeit), got), expected != QLatin1String("x"));
+    QCOMPARE(t.lists().FindKostenstelle(filiale, nebenstelle, serial(zeit), got), expected != QLatin1String("x"));
     QCOMPARE(got, expected);
 }
 
@@ -242,13 +242,13 @@ void TestReferenceLists::costCentreWithoutValidityIsRefused()
     addKostenstelle(t.db(), entry);
     QString ks;
     try {
-        FindKostenstelle(u"W1", u"5", serial("01.06.2004 12:00:00"), ks);
+        t.lists().FindKostenstelle(u"W1", u"5", serial("01.06.2004 12:00:00"), ks);
         QFAIL("a missing validity date must be refused");
     } catch (const RuboError& e) {
         QVERIFY2(e.message().contains(QStringLiteral("\"K-17\"")), qPrintable(e.message()));
     }
     // The list stays stale, so the next lookup meets the same error instead of a half list.
-    QVERIFY_THROWS_EXCEPTION(RuboError, LoadKostenstellen());
+    QVERIFY_THROWS_EXCEPTION(RuboError, t.lists().LoadKostenstellen());
 }
 
 void TestReferenceLists::zoneLookupTakesFirstExactEntry()
@@ -261,15 +261,15 @@ void TestReferenceLists::zoneLookupTakesFirstExactEntry()
 
     float rabatt = -1;
     QString ias = QStringLiteral("stale");
-    QVERIFY(FindZonenrabatt(u"Fernzone", u"GZ", rabatt, ias));
+    QVERIFY(t.lists().FindZonenrabatt(u"Fernzone", u"GZ", rabatt, ias));
     QCOMPARE(rabatt, 10.0f);
     QCOMPARE(ias, QStringLiteral("A"));
-    QVERIFY(FindZonenrabatt(u"Fernzone", u"FZ", rabatt, ias));
+    QVERIFY(t.lists().FindZonenrabatt(u"Fernzone", u"FZ", rabatt, ias));
     QCOMPARE(rabatt, 20.0f);
     QCOMPARE(ias, QString());
 
     // Another spelling is another zone, and gets added.
-    QVERIFY(!FindZonenrabatt(u"fernzone", u"GZ", rabatt, ias));
+    QVERIFY(!t.lists().FindZonenrabatt(u"fernzone", u"GZ", rabatt, ias));
     QCOMPARE(rabatt, 0.0f);
     QCOMPARE(ias, QString());
     QCOMPARE(t.scalar("SELECT COUNT(*) FROM Zonenrabatte").toInt(), 4);
@@ -293,7 +293,7 @@ void TestReferenceLists::unknownZoneIsAddedOnce()
     QString ias;
 
     for (int call = 0; call < 3; ++call)
-        QCOMPARE(FindZonenrabatt(zone, u"FZ", rabatt, ias), call > 0);
+        QCOMPARE(t.lists().FindZonenrabatt(zone, u"FZ", rabatt, ias), call > 0);
     QCOMPARE(zoneRows(t, zone, "FZ"), qint64(1));
     QCOMPARE(rabatt, 0.0f);
     QCOMPARE(ias, QString());
@@ -305,8 +305,8 @@ void TestReferenceLists::unknownZoneIsAddedOnce()
     QCOMPARE(t.scalar("SELECT RabattProz FROM Zonenrabatte").toDouble(), 0.0);
 
     // The business-time class is part of the key.
-    QVERIFY(!FindZonenrabatt(zone, u"GZ", rabatt, ias));
-    QVERIFY(FindZonenrabatt(zone, u"GZ", rabatt, ias));
+    QVERIFY(!t.lists().FindZonenrabatt(zone, u"GZ", rabatt, ias));
+    QVERIFY(t.lists().FindZonenrabatt(zone, u"GZ", rabatt, ias));
     QCOMPARE(t.scalar("SELECT COUNT(*) FROM Zonenrabatte").toInt(), 2);
     QVERIFY(ui.messages.isEmpty());
 }
@@ -318,7 +318,7 @@ void TestReferenceLists::failedZoneInsertIsReportedAndLookupGoesOn()
     const QString tooLong(51, QLatin1Char('Z'));
     float rabatt = -1;
     QString ias = QStringLiteral("stale");
-    QVERIFY(!FindZonenrabatt(tooLong, u"GZ", rabatt, ias));
+    QVERIFY(!t.lists().FindZonenrabatt(tooLong, u"GZ", rabatt, ias));
     QCOMPARE(rabatt, 0.0f);
     QCOMPARE(ias, QString());
     QCOMPARE(ui.messages.size(), 1);
@@ -331,7 +331,7 @@ void TestReferenceLists::failedZoneInsertIsReportedAndLookupGoesOn()
     QCOMPARE(t.scalar("SELECT COUNT(*) FROM Zonenrabatte").toInt(), 0);
 
     // Other zones are still added.
-    QVERIFY(!FindZonenrabatt(u"Ortszone", u"GZ", rabatt, ias));
+    QVERIFY(!t.lists().FindZonenrabatt(u"Ortszone", u"GZ", rabatt, ias));
     QCOMPARE(zoneRows(t, "Ortszone", "GZ"), qint64(1));
     QCOMPARE(ui.messages.size(), 1);
 }
@@ -354,7 +354,7 @@ void TestReferenceLists::anyZoneDiscount()
     int n = 0;
     for (double d : discounts)
         addZone(t.db(), QStringLiteral("Zone %1").arg(++n), "GZ", d, "");
-    QCOMPARE(AnyZoneDiscount(), expected);
+    QCOMPARE(t.lists().AnyZoneDiscount(), expected);
 }
 
 QTEST_GUILESS_MAIN(TestReferenceLists)

@@ -3,6 +3,9 @@
 #include "database/ReferenceLists.h"
 #include "database/RuboEngine.h"
 #include "database/RuboError.h"
+#include "database/Schema.h"
+
+#include <QStringList>
 
 #include <QByteArray>
 #include <QStringEncoder>
@@ -74,11 +77,11 @@ void TEGN::Reset()
     RabattProz = 0;
 }
 
-void TEGN::Derive()
+void TEGN::Derive(ReferenceLists& lists)
 {
     // 1. Branch; a branch number ending in "*" is followed by the extension.
     QStringView rest;
-    if (const FilialeEntry* filiale = FindFilialeEntry(ANummer, &rest)) {
+    if (const FilialeEntry* filiale = lists.FindFilialeEntry(ANummer, &rest)) {
         FilialeID = filiale->Kurz;
         qint64 extension = 0;
         if (ParseWholeNumber(rest, extension) && extension <= std::numeric_limits<qint32>::max())
@@ -89,7 +92,7 @@ void TEGN::Derive()
 
     // 2. Cost centre of the extension at the time of the call.
     char16_t buffer[12];
-    FindKostenstelle(FilialeID, decimalText(Nebenstelle, buffer), BeginZeit, Kostenstelle);
+    lists.FindKostenstelle(FilialeID, decimalText(Nebenstelle, buffer), BeginZeit, Kostenstelle);
 
     // 3.-6. End time, amounts, business-time class.
     EndeZeit = BeginZeit + Sekunden / 86400.0;
@@ -101,7 +104,7 @@ void TEGN::Derive()
         GZ = kBusinessTime;
 
     // 7. Zone discount (an unknown zone is added to Zonenrabatte).
-    FindZonenrabatt(Zone, GZ, RabattProz, IAS);
+    lists.FindZonenrabatt(Zone, GZ, RabattProz, IAS);
 
     // 8. Domestic/foreign class from the carrier's zone code when the zone does not say.
     if (IAS.isEmpty() && ZoneCode > 0) {
@@ -124,6 +127,15 @@ void TEGN::Derive()
 
 // ---------------------------------------------------------------------------------------------
 
+const char* TblEGN::fieldName(Field field)
+{
+    static const char* const names[kFieldCount] = {
+        "ANummer", "Nebenstelle", "BNummer", "Betrag", "BeginZeit", "Sekunden", "ZoneCode", "Zone", "Ziel",
+        "Kostenstelle", "IAS", "BetragEuro", "EndeZeit", "DateiID", "FilialeID", "GZ", "UniqueCallID", "Rabatt",
+        "RabattEuro", "RabattProz"};
+    return names[int(field)];
+}
+
 TblEGN::TblEGN(RuboDatabase& db) : m_db(db) {}
 
 TblEGN::~TblEGN()
@@ -137,17 +149,21 @@ TblEGN::~TblEGN()
 
 void TblEGN::open()
 {
+    const RuboTableDef* egn = FindRuboTableDef(QStringLiteral("EGN"));
+    for (int i = 0; i < kTextFieldCount; ++i)
+        m_textWidths[i] = egn->column(QLatin1String(fieldName(kTextFields[i])))->width;
+    QStringList columns, params;
+    for (int i = 0; i < kFieldCount; ++i) {
+        columns << QLatin1String(fieldName(Field(i)));
+        params << QStringLiteral("?%1").arg(i + 1);
+    }
     // Append checks the column limits itself, so the engine may skip its CHECK constraints while
     // the table is open: they cost a fifth of the import. The import's single transaction
     // rolls back whatever else was written meanwhile when a call breaks a limit.
     m_db.execute(QStringLiteral("PRAGMA ignore_check_constraints = ON"));
     m_checksSkipped = true;
     m_insert = std::make_unique<RuboStatement>(
-        m_db, QStringLiteral("INSERT INTO EGN (ANummer, Nebenstelle, BNummer, Betrag, BeginZeit, Sekunden, "
-                             "ZoneCode, Zone, Ziel, Kostenstelle, IAS, BetragEuro, EndeZeit, DateiID, FilialeID, "
-                             "GZ, UniqueCallID, Rabatt, RabattEuro, RabattProz) "
-                             "VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, ?13, ?14, ?15, ?16, ?17, "
-                             "?18, ?19, ?20)"));
+        m_db, QStringLiteral("INSERT INTO EGN (%1) VALUES (%2)").arg(columns.join(QStringLiteral(", ")), params.join(QStringLiteral(", "))));
 }
 
 void TblEGN::close()
@@ -170,97 +186,73 @@ void TblEGN::Append(const TEGN& egn, QString& stage)
     if (!m_insert)
         throw RuboError(QStringLiteral("Die Tabelle EGN ist nicht geöffnet."));
     sqlite3_stmt* s = m_insert->get();
+    const auto param = [](Field f) { return int(f) + 1; };
 
     stage = QStringLiteral("EGN set fields");
     // The texts are handed over as UTF-8 in one buffer that lives until the insert has run, so
     // the engine neither copies them nor converts them from UTF-16 for every call.
     // Every parameter is bound anew for each call, so no binding outlives its buffer.
-    static QByteArray buffer;
-    static QStringEncoder encoder(QStringEncoder::Utf8, QStringEncoder::Flag::Stateless);
-    const QString* const texts[] = {&egn.ANummer, &egn.BNummer, &egn.Zone, &egn.Ziel, &egn.Kostenstelle,
-                                    &egn.IAS, &egn.FilialeID, &egn.GZ, &egn.UniqueCallID};
     char16_t digits[12];
-    const QStringView nebenstelle = decimalText(egn.Nebenstelle, digits);
-    qsizetype needed = 1 + int(sizeof digits);
-    for (const QString* t : texts)
-        needed += encoder.requiredSpace(t->size()) + 1;
-    if (buffer.size() < needed)
-        buffer.resize(needed * 2);
-    char* const base = buffer.data();
+    // The TEXT column would turn a bound number into its decimal text row by row; hand it over.
+    const QStringView texts[kTextFieldCount] = {egn.ANummer, decimalText(egn.Nebenstelle, digits), egn.BNummer,
+                                                egn.Zone, egn.Ziel, egn.Kostenstelle, egn.IAS, egn.FilialeID,
+                                                egn.GZ, egn.UniqueCallID};
+    qsizetype needed = 1;
+    for (const QStringView t : texts)
+        needed += m_encoder.requiredSpace(t.size()) + 1;
+    if (m_buffer.size() < needed)
+        m_buffer.resize(needed * 2);
+    char* const base = m_buffer.data();
     char* out = base;
-    int offsets[11];
-    for (int i = 0; i < 9; ++i) {
+    int offsets[kTextFieldCount + 1];
+    for (int i = 0; i < kTextFieldCount; ++i) {
         offsets[i] = int(out - base);
         // Carrier data is mostly ASCII: copy that part, the encoder takes the rest from there.
-        const QStringView t(*texts[i]);
+        const QStringView t = texts[i];
         qsizetype k = 0;
         for (; k < t.size() && t[k].unicode() < 0x80; ++k)
             *out++ = char(t[k].unicode());
         if (k < t.size())
-            out = encoder.appendToBuffer(out, t.sliced(k));
+            out = m_encoder.appendToBuffer(out, t.sliced(k));
         *out++ = '\0';
     }
-    offsets[9] = int(out - base);
-    // The TEXT column would turn a bound number into its decimal text row by row; hand it over.
-    for (const QChar c : nebenstelle)
-        *out++ = char(c.unicode());
-    *out++ = '\0';
-    offsets[10] = int(out - base);
+    offsets[kTextFieldCount] = int(out - base);
     // An empty text is stored as "" rather than NULL: the readers of EGN deliver texts.
-    const auto text = [&](int param, int i) {
-        const char* p = base + offsets[i];
-        const int n = offsets[i + 1] - offsets[i] - 1;
-        m_db.check(sqlite3_bind_text(s, param, p, n, SQLITE_STATIC));
-    };
-    text(1, 0);                                                  // ANummer
-    text(2, 9);                                                  // Nebenstelle, as its decimal text
-    text(3, 1);                                                  // BNummer
-    m_db.check(sqlite3_bind_double(s, 4, egn.Betrag));
-    m_db.check(sqlite3_bind_double(s, 5, egn.BeginZeit));
-    m_db.check(sqlite3_bind_int64(s, 6, egn.Sekunden));
-    m_db.check(sqlite3_bind_int64(s, 7, egn.ZoneCode));
-    text(8, 2);                                                  // Zone
-    text(9, 3);                                                  // Ziel
-    text(10, 4);                                                 // Kostenstelle
-    text(11, 5);                                                 // IAS
-    m_db.check(sqlite3_bind_double(s, 12, egn.BetragEuro));
-    m_db.check(sqlite3_bind_double(s, 13, egn.EndeZeit));
-    m_db.check(sqlite3_bind_int64(s, 14, egn.DateiID));
-    text(15, 6);                                                 // FilialeID
-    text(16, 7);                                                 // GZ
-    text(17, 8);                                                 // UniqueCallID
-    m_db.check(sqlite3_bind_double(s, 18, egn.Rabatt));
-    m_db.check(sqlite3_bind_double(s, 19, egn.RabattEuro));
-    m_db.check(sqlite3_bind_double(s, 20, double(egn.RabattProz)));
+    for (int i = 0; i < kTextFieldCount; ++i)
+        m_db.check(sqlite3_bind_text(s, param(kTextFields[i]), base + offsets[i], offsets[i + 1] - offsets[i] - 1, SQLITE_STATIC));
+    const auto real = [&](Field f, double value) { m_db.check(sqlite3_bind_double(s, param(f), value)); };
+    const auto whole = [&](Field f, qint64 value) { m_db.check(sqlite3_bind_int64(s, param(f), value)); };
+    real(Field::Betrag, egn.Betrag);
+    real(Field::BeginZeit, egn.BeginZeit);
+    whole(Field::Sekunden, egn.Sekunden);
+    whole(Field::ZoneCode, egn.ZoneCode);
+    real(Field::BetragEuro, egn.BetragEuro);
+    real(Field::EndeZeit, egn.EndeZeit);
+    whole(Field::DateiID, egn.DateiID);
+    real(Field::Rabatt, egn.Rabatt);
+    real(Field::RabattEuro, egn.RabattEuro);
+    real(Field::RabattProz, double(egn.RabattProz));
 
     stage = QStringLiteral("post EGN");
     // The schema's limits, with the engine's own message (it skips them while the table is open).
-    const auto limit = [&](int i, int width, const char* column) {
+    const RuboTableDef* table = FindRuboTableDef(QStringLiteral("EGN"));
+    for (int i = 0; i < kTextFieldCount; ++i) {
         const int bytes = offsets[i + 1] - offsets[i] - 1;
-        if (bytes <= width)
-            return;
+        if (bytes <= m_textWidths[i])
+            continue;
         int characters = 0;
         for (const char* p = base + offsets[i]; p < base + offsets[i] + bytes; ++p)
             characters += (*p & 0xC0) != 0x80;
-        if (characters > width)
-            throw RuboError(QStringLiteral("CHECK constraint failed: length(%1) <= %2").arg(QLatin1String(column)).arg(width));
-    };
-    limit(0, 24, "ANummer");
-    limit(9, 10, "Nebenstelle");
-    limit(1, 24, "BNummer");
-    limit(2, 50, "Zone");
-    limit(3, 50, "Ziel");
-    limit(4, 10, "Kostenstelle");
-    limit(5, 1, "IAS");
-    limit(6, 4, "FilialeID");
-    limit(7, 2, "GZ");
-    limit(8, 35, "UniqueCallID");
-    const auto range16 = [](qint32 value, const char* column) {
-        if (value < -32768 || value > 32767)
-            throw RuboError(QStringLiteral("CHECK constraint failed: %1 BETWEEN -32768 AND 32767").arg(QLatin1String(column)));
-    };
-    range16(egn.ZoneCode, "ZoneCode");
-    range16(egn.DateiID, "DateiID");
+        if (characters > m_textWidths[i])
+            throw RuboError(QStringLiteral("CHECK constraint failed: ")
+                            + table->column(QLatin1String(fieldName(kTextFields[i])))->checkText());
+    }
+    const std::pair<Field, qint64> ranged[] = {{Field::ZoneCode, egn.ZoneCode}, {Field::DateiID, egn.DateiID}};
+    for (const auto& [field, value] : ranged) {
+        const RuboColumn* column = table->column(QLatin1String(fieldName(field)));
+        if (value < column->minimum() || value > column->maximum())
+            throw RuboError(QStringLiteral("CHECK constraint failed: ") + column->checkText());
+    }
 
     const int rc = sqlite3_step(s);
     if (rc != SQLITE_DONE) {

@@ -1,8 +1,11 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
+#include <QStringEncoder>
 #include <memory>
 
+class ReferenceLists;
 class RuboDatabase;
 class RuboStatement;
 
@@ -33,8 +36,9 @@ struct TEGN
     // Every text empty, every number and date 0 (keeps the texts' buffers for the next call).
     void Reset();
     // "berechne EGN": branch, cost centre, end time, Euro amount, amount, business-time class,
-    // zone discount, domestic/foreign class and discounted amounts, in this order.
-    void Derive();
+    // zone discount, domestic/foreign class and discounted amounts, in this order, from the
+    // reference lists of the database the call goes into.
+    void Derive(ReferenceLists& lists);
 };
 
 // The open table component `tblEGN` through which an import appends its calls: one prepared
@@ -42,6 +46,19 @@ struct TEGN
 class TblEGN
 {
 public:
+    // The columns an import writes, in the order of the insert's parameters.
+    enum class Field {
+        ANummer, Nebenstelle, BNummer, Betrag, BeginZeit, Sekunden, ZoneCode, Zone, Ziel, Kostenstelle, IAS,
+        BetragEuro, EndeZeit, DateiID, FilialeID, GZ, UniqueCallID, Rabatt, RabattEuro, RabattProz
+    };
+    static constexpr int kFieldCount = int(Field::RabattProz) + 1;
+    // The text columns, in the order their widths are checked.
+    static constexpr Field kTextFields[] = {Field::ANummer, Field::Nebenstelle, Field::BNummer, Field::Zone,
+                                            Field::Ziel, Field::Kostenstelle, Field::IAS, Field::FilialeID,
+                                            Field::GZ, Field::UniqueCallID};
+    static constexpr int kTextFieldCount = int(sizeof kTextFields / sizeof kTextFields[0]);
+    static const char* fieldName(Field field);
+
     explicit TblEGN(RuboDatabase& db);
     ~TblEGN();
     void open();
@@ -54,4 +71,8 @@ private:
     RuboDatabase& m_db;
     std::unique_ptr<RuboStatement> m_insert;
     bool m_checksSkipped = false;
+    int m_textWidths[kTextFieldCount] = {};
+    // The texts of one call as UTF-8, reused from call to call.
+    QByteArray m_buffer;
+    QStringEncoder m_encoder{QStringEncoder::Utf8, QStringEncoder::Flag::Stateless};
 };

@@ -4,7 +4,6 @@
 #include "database/Messages.h"
 #include "database/RuboEngine.h"
 #include "database/RuboError.h"
-#include "database/dmlMain.h"
 
 #include <algorithm>
 #include <unordered_map>
@@ -38,72 +37,35 @@ qint64 extensionKey(const QString& text)
     return ParseWholeNumber(text, value) ? value : 0;
 }
 
-RuboDatabase& referenceDatabase()
-{
-    if (!dmMain)
-        throw RuboError(QStringLiteral("Keine Datenbankverbindung."));
-    return dmMain->RuboDB();
-}
-
 const QString kNoMatch = QStringLiteral("x");
 
-// The cost-centre and zone lookups run for every call; walking the whole list each time made them
-// the slowest steps of an import. The entries are grouped by their pair of key texts (branch and
-// extension, zone and business-time class). The index keeps a copy of the list it was built from:
-// while it holds that copy the list's storage cannot be freed and reused, so the same storage
-// means the same entries.
-template <typename Entry>
-struct PairIndex
-{
-    QList<Entry> source;
-    std::unordered_map<size_t, std::vector<int>> buckets;   // hash of the pair -> list positions, ascending
-
-    // FNV-1a over both texts: Qt's seeded string hash costs more than the walk it replaces.
-    static size_t key(QStringView first, QStringView second)
-    {
-        quint64 h = 14695981039346656037ull;
-        for (const QChar c : first)
-            h = (h ^ c.unicode()) * 1099511628211ull;
-        h = (h ^ 0xFFFFu) * 1099511628211ull;   // keeps ("ab", "c") apart from ("a", "bc")
-        for (const QChar c : second)
-            h = (h ^ c.unicode()) * 1099511628211ull;
-        return size_t(h);
-    }
-    // Positions of the entries whose pair may be (first, second); the caller compares the texts.
-    const std::vector<int>& bucket(QStringView first, QStringView second) const
-    {
-        static const std::vector<int> none;
-        const auto it = buckets.find(key(first, second));
-        return it == buckets.end() ? none : it->second;
-    }
-};
-
-template <typename Entry, typename PairOf>
-const PairIndex<Entry>& indexOf(const QList<Entry>& entries, PairOf pairOf)
-{
-    static PairIndex<Entry> index;
-    if (index.source.constData() != entries.constData() || index.source.size() != entries.size()) {
-        index.buckets.clear();
-        index.source = entries;
-        for (int i = 0; i < entries.size(); ++i) {
-            const auto [first, second] = pairOf(entries.at(i));
-            index.buckets[PairIndex<Entry>::key(first, second)].push_back(i);
-        }
-    }
-    return index;
-}
-
-std::pair<QStringView, QStringView> kostenstellePair(const KostenstelleEntry& e)
-{
-    return {e.FilialeID, e.Nebenstelle};
-}
-
-std::pair<QStringView, QStringView> zonenrabattPair(const ZonenrabattEntry& e)
-{
-    return {e.Zone, e.GZ};
-}
-
 } // namespace
+
+size_t PairIndex::key(QStringView first, QStringView second)
+{
+    // FNV-1a over both texts: Qt's seeded string hash costs more than the walk it replaces.
+    quint64 h = 14695981039346656037ull;
+    for (const QChar c : first)
+        h = (h ^ c.unicode()) * 1099511628211ull;
+    h = (h ^ 0xFFFFu) * 1099511628211ull;   // keeps ("ab", "c") apart from ("a", "bc")
+    for (const QChar c : second)
+        h = (h ^ c.unicode()) * 1099511628211ull;
+    return size_t(h);
+}
+
+void PairIndex::add(QStringView first, QStringView second, int position)
+{
+    m_buckets[key(first, second)].push_back(position);
+}
+
+const std::vector<int>& PairIndex::bucket(QStringView first, QStringView second) const
+{
+    static const std::vector<int> none;
+    const auto it = m_buckets.find(key(first, second));
+    return it == m_buckets.end() ? none : it->second;
+}
+
+// ---------------------------------------------------------------------------------------------
 
 bool ParseWholeNumber(QStringView text, qint64& value)
 {
@@ -238,6 +200,9 @@ bool DBKostenstellen::Load(RuboDatabase& db)
         return a.NebenstelleKey < b.NebenstelleKey;
     });
     m_entries = std::move(entries);
+    m_index.clear();
+    for (int i = 0; i < m_entries.size(); ++i)
+        m_index.add(m_entries.at(i).FilialeID, m_entries.at(i).Nebenstelle, i);
     m_dirty = false;
     return true;
 }
@@ -254,7 +219,7 @@ bool DBKostenstellen::Find(QStringView filialeId, QStringView nebenstelle, doubl
     // The walk of the list, answered from the only entries that can fit: those of the pair
     // itself, which end the walk at the first valid one, and those of the three wider kinds,
     // of which the last valid one in list order wins.
-    const PairIndex<KostenstelleEntry>& index = indexOf(m_entries, kostenstellePair);
+    const PairIndex& index = m_index;
     const KostenstelleEntry* current = nullptr;
     const auto valid = [zeit](const KostenstelleEntry& e) { return e.VonZeit <= zeit && zeit <= e.BisZeit; };
     for (const int i : index.bucket(filialeId, nebenstelle)) {
@@ -309,6 +274,9 @@ bool DBZonenrabatte::Load(RuboDatabase& db)
     }
     // The zone list has no sort key: it keeps the order the engine returned.
     m_entries = std::move(entries);
+    m_index.clear();
+    for (int i = 0; i < m_entries.size(); ++i)
+        m_index.add(m_entries.at(i).Zone, m_entries.at(i).GZ, i);
     m_dirty = false;
     return true;
 }
@@ -322,7 +290,7 @@ bool DBZonenrabatte::SetDirty(bool dirty)
 
 const ZonenrabattEntry* DBZonenrabatte::FindEntry(QStringView zone, QStringView gz) const
 {
-    for (const int i : indexOf(m_entries, zonenrabattPair).bucket(zone, gz)) {
+    for (const int i : m_index.bucket(zone, gz)) {
         const ZonenrabattEntry& e = m_entries.at(i);
         if (e.Zone == zone && e.GZ == gz)
             return &e;
@@ -350,85 +318,55 @@ bool DBZonenrabatte::AnyDiscount() const
 
 // ---------------------------------------------------------------------------------------------
 
-DBFilialen& TheFilialen()
+bool ReferenceLists::LoadFilialen()
 {
-    static DBFilialen list;
-    return list;
+    return m_filialen.Load(m_db);
 }
 
-DBKostenstellen& TheKostenstellen()
+void ReferenceLists::LoadKostenstellen()
 {
-    static DBKostenstellen list;
-    return list;
+    m_kostenstellen.Load(m_db);
 }
 
-DBZonenrabatte& TheZonenrabatte()
+void ReferenceLists::LoadZonenrabatte()
 {
-    static DBZonenrabatte list;
-    return list;
+    m_zonenrabatte.Load(m_db);
 }
 
-bool LoadFilialen()
+void ReferenceLists::SetAllDirty()
 {
-    if (!TheFilialen().isDirty())
-        return false;
-    return TheFilialen().Load(referenceDatabase());
+    SetFilialenDirty();
+    SetKostenstellenDirty();
+    SetZonenrabatteDirty();
 }
 
-void LoadKostenstellen()
-{
-    if (TheKostenstellen().isDirty())
-        TheKostenstellen().Load(referenceDatabase());
-}
-
-void LoadZonenrabatte()
-{
-    if (TheZonenrabatte().isDirty())
-        TheZonenrabatte().Load(referenceDatabase());
-}
-
-bool SetFilialenDirty(bool dirty)
-{
-    return TheFilialen().SetDirty(dirty);
-}
-
-bool SetKostenstellenDirty(bool dirty)
-{
-    return TheKostenstellen().SetDirty(dirty);
-}
-
-bool SetZonenrabatteDirty(bool dirty)
-{
-    return TheZonenrabatte().SetDirty(dirty);
-}
-
-const FilialeEntry* FindFilialeEntry(QStringView aNummer, QStringView* rest)
+const FilialeEntry* ReferenceLists::FindFilialeEntry(QStringView aNummer, QStringView* rest)
 {
     LoadFilialen();
-    return TheFilialen().FindEntry(aNummer, rest);
+    return m_filialen.FindEntry(aNummer, rest);
 }
 
-bool FindFiliale(QStringView aNummer, QString& kurz, QString& name, QString* rest)
+bool ReferenceLists::FindFiliale(QStringView aNummer, QString& kurz, QString& name, QString* rest)
 {
     LoadFilialen();
-    return TheFilialen().Find(aNummer, kurz, name, rest);
+    return m_filialen.Find(aNummer, kurz, name, rest);
 }
 
-bool FindKostenstelle(QStringView filialeId, QStringView nebenstelle, double zeit, QString& kostenstelle)
+bool ReferenceLists::FindKostenstelle(QStringView filialeId, QStringView nebenstelle, double zeit, QString& kostenstelle)
 {
     LoadKostenstellen();
-    return TheKostenstellen().Find(filialeId, nebenstelle, zeit, kostenstelle);
+    return m_kostenstellen.Find(filialeId, nebenstelle, zeit, kostenstelle);
 }
 
-bool FindZonenrabatt(QStringView zone, QStringView gz, float& rabattProz, QString& ias)
+bool ReferenceLists::FindZonenrabatt(QStringView zone, QStringView gz, float& rabattProz, QString& ias)
 {
     LoadZonenrabatte();
-    if (TheZonenrabatte().Find(zone, gz, rabattProz, ias))
+    if (m_zonenrabatte.Find(zone, gz, rabattProz, ias))
         return true;
 
     // The zone is stored under its full name (apostrophe included, the value is bound), so the
     // next lookup finds it and it is added only once.
-    RuboQuery insert(referenceDatabase());
+    RuboQuery insert(m_db);
     insert.setSql(QStringLiteral("insert into Zonenrabatte (Zone, GZ, RabattProz, IAS) values (Zone_, GZ_, RabattProz_, IAS_)"));
     insert.setParam(QStringLiteral("Zone_"), zone.isEmpty() ? QStringLiteral("") : zone.toString());
     insert.setParam(QStringLiteral("GZ_"), gz.isEmpty() ? QStringLiteral("") : gz.toString());
@@ -444,14 +382,14 @@ bool FindZonenrabatt(QStringView zone, QStringView gz, float& rabattProz, QStrin
     return false;
 }
 
-const FilialeEntry* FilialeAt(int index)
+const FilialeEntry* ReferenceLists::FilialeAt(int index)
 {
     LoadFilialen();
-    return TheFilialen().At(index);
+    return m_filialen.At(index);
 }
 
-bool AnyZoneDiscount()
+bool ReferenceLists::AnyZoneDiscount()
 {
     LoadZonenrabatte();
-    return TheZonenrabatte().AnyDiscount();
+    return m_zonenrabatte.AnyDiscount();
 }

@@ -3,6 +3,9 @@
 #include <QList>
 #include <QString>
 
+#include <unordered_map>
+#include <vector>
+
 class RuboDatabase;
 
 // True when text is a whole number written only with the digits 0-9 that fits into 64 bits.
@@ -37,6 +40,22 @@ struct ZonenrabattEntry
     QString IAS;
 };
 
+// The cost-centre and zone lookups run for every call; walking the whole list each time made them
+// the slowest steps of an import. Entries are grouped by their pair of key texts (branch and
+// extension, zone and business-time class); the index is rebuilt whenever its list is.
+class PairIndex
+{
+public:
+    void clear() { m_buckets.clear(); }
+    void add(QStringView first, QStringView second, int position);
+    // Positions of the entries whose pair may be (first, second), ascending; the caller compares.
+    const std::vector<int>& bucket(QStringView first, QStringView second) const;
+
+private:
+    static size_t key(QStringView first, QStringView second);
+    std::unordered_map<size_t, std::vector<int>> m_buckets;
+};
+
 class DBFilialen
 {
 public:
@@ -69,6 +88,7 @@ public:
 
 private:
     QList<KostenstelleEntry> m_entries;
+    PairIndex m_index;
     bool m_dirty = true;
 };
 
@@ -85,24 +105,42 @@ public:
 
 private:
     QList<ZonenrabattEntry> m_entries;
+    PairIndex m_index;
     bool m_dirty = true;
 };
 
-// The operations the rest of the program uses, on the lists of the running program (which
-// belong to the data module dmMain and its database).
-bool LoadFilialen();
-void LoadKostenstellen();
-void LoadZonenrabatte();
-bool SetFilialenDirty(bool dirty = true);
-bool SetKostenstellenDirty(bool dirty = true);
-bool SetZonenrabatteDirty(bool dirty = true);
-const FilialeEntry* FindFilialeEntry(QStringView aNummer, QStringView* rest = nullptr);
-bool FindFiliale(QStringView aNummer, QString& kurz, QString& name, QString* rest = nullptr);
-bool FindKostenstelle(QStringView filialeId, QStringView nebenstelle, double zeit, QString& kostenstelle);
-// Adds an unknown zone to Zonenrabatte (inside the import's transaction, if one is open).
-bool FindZonenrabatt(QStringView zone, QStringView gz, float& rabattProz, QString& ias);
-const FilialeEntry* FilialeAt(int index);
-bool AnyZoneDiscount();
-DBFilialen& TheFilialen();
-DBKostenstellen& TheKostenstellen();
-DBZonenrabatte& TheZonenrabatte();
+// The three lists of one database connection and the operations the rest of the program uses
+// on them. Each data module owns one, so a second connection (a worker, a test) has its own.
+class ReferenceLists
+{
+public:
+    explicit ReferenceLists(RuboDatabase& db) : m_db(db) {}
+    ReferenceLists(const ReferenceLists&) = delete;
+    ReferenceLists& operator=(const ReferenceLists&) = delete;
+
+    bool LoadFilialen();
+    void LoadKostenstellen();
+    void LoadZonenrabatte();
+    bool SetFilialenDirty(bool dirty = true) { return m_filialen.SetDirty(dirty); }
+    bool SetKostenstellenDirty(bool dirty = true) { return m_kostenstellen.SetDirty(dirty); }
+    bool SetZonenrabatteDirty(bool dirty = true) { return m_zonenrabatte.SetDirty(dirty); }
+    void SetAllDirty();
+
+    const FilialeEntry* FindFilialeEntry(QStringView aNummer, QStringView* rest = nullptr);
+    bool FindFiliale(QStringView aNummer, QString& kurz, QString& name, QString* rest = nullptr);
+    bool FindKostenstelle(QStringView filialeId, QStringView nebenstelle, double zeit, QString& kostenstelle);
+    // Adds an unknown zone to Zonenrabatte (inside the import's transaction, if one is open).
+    bool FindZonenrabatt(QStringView zone, QStringView gz, float& rabattProz, QString& ias);
+    const FilialeEntry* FilialeAt(int index);
+    bool AnyZoneDiscount();
+
+    DBFilialen& Filialen() { return m_filialen; }
+    DBKostenstellen& Kostenstellen() { return m_kostenstellen; }
+    DBZonenrabatte& Zonenrabatte() { return m_zonenrabatte; }
+
+private:
+    RuboDatabase& m_db;
+    DBFilialen m_filialen;
+    DBKostenstellen m_kostenstellen;
+    DBZonenrabatte m_zonenrabatte;
+};

@@ -2,6 +2,7 @@
 
 #include "database/Messages.h"
 #include "database/Schema.h"
+#include "database/SqlText.h"
 
 #include <QDir>
 #include <QFile>
@@ -72,6 +73,7 @@ bool TdmMain::open()
     m_startDirectory = QDir::currentPath();
     if (m_db.isConnected())
         m_db.disconnect();
+    m_lists.SetAllDirty();
     QString reason;
     for (int attempt = 0; attempt < 2; ++attempt) {
         try {
@@ -122,9 +124,10 @@ int TdmMain::DeleteAllCalls()
 QList<QPair<QString, qint64>> TdmMain::tableCounts()
 {
     QList<QPair<QString, qint64>> result;
-    for (const char* table : {"EGN", "GeladeneDateien", "Filialen", "Kostenstellen", "Zonenrabatte"}) {
-        RuboStatement stmt(m_db, QStringLiteral("SELECT COUNT(*) FROM %1").arg(QLatin1String(table)));
-        result.append({QString::fromLatin1(table), stmt.step() ? stmt.column(0).toLongLong() : 0});
+    for (int i = 0; i < kRuboTableCount; ++i) {
+        const QString table = QString::fromLatin1(RuboTableDefs()[i].name);
+        RuboStatement stmt(m_db, QStringLiteral("SELECT COUNT(*) FROM ") + SqlIdentifier(table));
+        result.append({table, stmt.step() ? stmt.column(0).toLongLong() : 0});
     }
     return result;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "database/ReferenceLists.h"
 #include "database/RuboEngine.h"
 
 #include <QObject>
@@ -24,6 +25,8 @@ public:
     bool isOpen() const { return m_db.isConnected(); }
 
     RuboDatabase& RuboDB() { return m_db; }
+    // The branches, cost centres and zone discounts of this database, read on first use.
+    ReferenceLists& referenceLists() { return m_lists; }
     QString databaseFile() const { return m_databaseFile; }
     QString startDirectory() const { return m_startDirectory; }
 
@@ -46,7 +49,9 @@ private:
     QString m_databaseFile;
     QString m_startDirectory;
     RuboDatabase m_db;
+    ReferenceLists m_lists{m_db};
 };
 
-// The one data module of the running program (set by whoever created it).
+// The one data module of the running program (set by whoever created it). The core never uses it:
+// everything there is handed the data module it works on.
 extern TdmMain* dmMain;

@@ -1,6 +1,5 @@
 #include "support/TestDb.h"
 
-#include "database/ReferenceLists.h"
 
 #include <QFile>
 #include <QTest>
@@ -11,10 +10,6 @@ TestDb::TestDb() : m_previous(dmMain)
     if (!m_dm->open())
         qFatal("test database cannot be opened");
     dmMain = m_dm.get();
-    // The reference lists outlive a test database; each new one starts with fresh lists.
-    SetFilialenDirty(true);
-    SetKostenstellenDirty(true);
-    SetZonenrabatteDirty(true);
 }
 
 TestDb::~TestDb()

@@ -15,6 +15,7 @@ public:
 
     TdmMain& dm() { return *m_dm; }
     RuboDatabase& db() { return m_dm->RuboDB(); }
+    ReferenceLists& lists() { return m_dm->referenceLists(); }
     QString dir() const { return m_dir.path(); }
     QString path(const QString& name) const { return m_dir.filePath(name); }
     // Writes a file into the temporary folder and returns its path.

@@ -1,0 +1,30 @@
+#pragma once
+
+#include "import/CallSource.h"
+#include "import/CarrierTextFile.h"
+#include "import/TextCallFormat.h"
+
+#include <memory>
+
+// A carrier's text file, line by line through its format (".edi", ".csv", ".one"). A line that
+// cannot be used is put to the user: Yes ends the import with the calls read so far, No skips it.
+class TextCallSource : public CallSource
+{
+public:
+    TextCallSource(QString path, std::unique_ptr<TextCallFormat> format);
+
+    void openFile(QString& stage) override;
+    void prepare(QString& stage) override;
+    Step next(int callsRead, QString& stage) override;
+    void fill(TEGN& egn) override;
+    void close() noexcept override;
+    QString failurePlace(int callsRead, const QString& stage) const override;
+
+private:
+    bool askToStop(TextCallFormat::Verdict verdict, int code, int callsRead) const;
+
+    QString m_path;
+    std::unique_ptr<TextCallFormat> m_format;
+    CarrierTextFile m_file;
+    QString m_line;
+};
