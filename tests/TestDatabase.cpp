@@ -20,6 +20,7 @@ private Q_SLOTS:
     void registryNumbersAndRefusesDuplicates();
     void registryPathWithApostrophe();
     void transactionsRollBackEverything();
+    void transactionGuardNestsAndUndoesOnUnwind();
     void queryParametersAreBoundAsData();
     void tableComponentAppendsEditsDeletesAndFilters();
     void cliInfoPrintsCountsAndFailsOnBadDatabase();
@@ -211,6 +212,58 @@ void TestDatabase::transactionsRollBackEverything()
     }
 }
 
+void TestDatabase::transactionGuardNestsAndUndoesOnUnwind()
+{
+    TestDb t;
+    const auto calls = [&t] { return t.scalar("SELECT group_concat(ANummer, ',') FROM (SELECT ANummer FROM EGN ORDER BY ID)").toString(); };
+    {
+        RuboTransaction outer(t.db());
+        QVERIFY(!outer.isNested() && t.db().inTransaction());
+        t.db().execute("INSERT INTO EGN (ANummer) VALUES ('a')");
+        {
+            RuboTransaction inner(t.db());
+            QVERIFY(inner.isNested());
+            t.db().execute("INSERT INTO EGN (ANummer) VALUES ('b')");
+            // Leaving without commit undoes the inner part only.
+        }
+        {
+            RuboTransaction inner(t.db());
+            t.db().execute("INSERT INTO EGN (ANummer) VALUES ('c')");
+            inner.commit();
+        }
+        QCOMPARE(calls(), QStringLiteral("a,c"));
+        outer.commit();
+    }
+    QVERIFY(!t.db().inTransaction());
+    QCOMPARE(calls(), QStringLiteral("a,c"));
+
+    // An exception unwinds every level; a committed inner part goes with its outer transaction.
+    try {
+        RuboTransaction outer(t.db());
+        t.db().execute("INSERT INTO EGN (ANummer) VALUES ('d')");
+        RuboTransaction inner(t.db());
+        t.db().execute("INSERT INTO EGN (ANummer) VALUES ('e')");
+        inner.commit();
+        throw RuboError("abgebrochen");
+    } catch (const RuboError&) {
+    }
+    QVERIFY(!t.db().inTransaction());
+    QCOMPARE(calls(), QStringLiteral("a,c"));
+
+    // A guard whose transaction the engine ended itself unwinds quietly, and the next one works.
+    {
+        RuboTransaction outer(t.db());
+        RuboTransaction inner(t.db());
+        t.db().execute("ROLLBACK");
+    }
+    QVERIFY(!t.db().inTransaction());
+    RuboTransaction again(t.db());
+    t.db().execute("INSERT INTO EGN (ANummer) VALUES ('f')");
+    again.commit();
+    QVERIFY_THROWS_EXCEPTION(RuboError, again.commit());
+    QCOMPARE(calls(), QStringLiteral("a,c,f"));
+}
+
 void TestDatabase::queryParametersAreBoundAsData()
 {
     TestDb t;
@@ -301,6 +354,18 @@ void TestDatabase::tableComponentAppendsEditsDeletesAndFilters()
     table.setFiltered(false);
     table.open();
     QCOMPARE(table.recordCount(), 401);
+
+    // A filter value is SQL text, never a template: "%1" in it stays as written.
+    t.db().execute("INSERT INTO Filialen (Kurz, Name) VALUES ('T', 'Tarif %1'), ('U', 'Tarif 256')");
+    table.close();
+    table.setFilter("Name = 'Tarif %1'");
+    table.setFiltered(true);
+    table.open();
+    QVERIFY(!table.eof());
+    QCOMPARE(table.field("Kurz").toString(), QStringLiteral("T"));
+    QCOMPARE(table.recordCount(), 1);
+    table.next();
+    QVERIFY(table.eof());
     QCOMPARE(t.scalar("SELECT COUNT(*) FROM Filialen WHERE Name = 'verworfen'").toInt(), 0);
     QVERIFY(t.scalar("SELECT Kurz FROM Filialen WHERE Name = 'ohne Kurz'").isNull());
 }

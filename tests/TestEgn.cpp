@@ -1,11 +1,13 @@
 #include "database/Egn.h"
 #include "support/RecordingUi.h"
 #include "database/ReferenceLists.h"
+#include "database/Schema.h"
 #include "support/TestDb.h"
 
 #include <QDate>
 #include <QTest>
 #include <QTime>
+#include <limits>
 
 namespace {
 
@@ -100,6 +102,7 @@ private Q_SLOTS:
     void appendStoresEveryColumn();
     void appendRaisesDatabaseErrors_data();
     void appendRaisesDatabaseErrors();
+    void appendKeepsTheSchemaLimits();
 };
 
 void TestEgn::resetLeavesNothingOfThePreviousCall()
@@ -401,6 +404,76 @@ void TestEgn::appendRaisesDatabaseErrors()
     // The statement is still usable for the next call.
     tbl.Append(fullCall(), stage);
     QCOMPARE(t.scalar("SELECT COUNT(*) FROM EGN").toInt(), 1);
+}
+
+void TestEgn::appendKeepsTheSchemaLimits()
+{
+    // The import checks the limits itself while the engine skips its CHECKs; both must agree on
+    // every column, to the character, and give the same message.
+    TestDb t;
+    const auto engineError = [&t](const char* column, const QVariant& value) {
+        RuboStatement insert(t.db(), QStringLiteral("INSERT INTO EGN (%1) VALUES (?)").arg(QLatin1String(column)));
+        insert.bind(1, value);
+        try {
+            insert.step();
+        } catch (const RuboError& e) {
+            return e.message();
+        }
+        return QString();
+    };
+    const auto appendError = [&t](const TEGN& egn) {
+        TblEGN tbl(t.db());
+        tbl.open();
+        QString stage;
+        try {
+            tbl.Append(egn, stage);
+        } catch (const RuboError& e) {
+            return e.message();
+        }
+        return QString();
+    };
+    const RuboTableDef* egnTable = FindRuboTableDef("EGN");
+    for (const TblEGN::Field field : TblEGN::kTextFields) {
+        const char* name = TblEGN::fieldName(field);
+        const int width = egnTable->column(QLatin1String(name))->width;
+        for (const int length : {width, width + 1}) {
+            // Umlauts count as one character each, though they take two bytes.
+            const QString text(length, QChar(0xE4));
+            TEGN egn = fullCall();
+            QString* target = nullptr;
+            switch (field) {
+            case TblEGN::Field::ANummer: target = &egn.ANummer; break;
+            case TblEGN::Field::BNummer: target = &egn.BNummer; break;
+            case TblEGN::Field::Zone: target = &egn.Zone; break;
+            case TblEGN::Field::Ziel: target = &egn.Ziel; break;
+            case TblEGN::Field::Kostenstelle: target = &egn.Kostenstelle; break;
+            case TblEGN::Field::IAS: target = &egn.IAS; break;
+            case TblEGN::Field::FilialeID: target = &egn.FilialeID; break;
+            case TblEGN::Field::GZ: target = &egn.GZ; break;
+            case TblEGN::Field::UniqueCallID: target = &egn.UniqueCallID; break;
+            default: break;
+            }
+            QVariant stored = text;
+            if (target) {
+                *target = text;
+            } else {   // Nebenstelle: only the lowest number has more than ten characters
+                egn.Nebenstelle = length > width ? std::numeric_limits<qint32>::min() : std::numeric_limits<qint32>::max();
+                stored = QString::number(egn.Nebenstelle);
+            }
+            const QString expected = engineError(name, stored);
+            QCOMPARE(expected.isEmpty(), length == width);
+            QCOMPARE(appendError(egn), expected);
+        }
+    }
+    for (const int value : {32767, 32768, -32768, -32769}) {
+        TEGN zone = fullCall();
+        zone.ZoneCode = value;
+        QCOMPARE(appendError(zone), engineError("ZoneCode", value));
+        TEGN file = fullCall();
+        file.DateiID = value;
+        QCOMPARE(appendError(file), engineError("DateiID", value));
+    }
+    QCOMPARE(engineError("ZoneCode", 32768), QStringLiteral("CHECK constraint failed: ZoneCode BETWEEN -32768 AND 32767"));
 }
 
 QTEST_GUILESS_MAIN(TestEgn)

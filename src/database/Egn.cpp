@@ -6,9 +6,6 @@
 #include "database/Schema.h"
 
 #include <QStringList>
-
-#include <QByteArray>
-#include <QStringEncoder>
 #include <cstring>
 #include <limits>
 #include <sqlite3.h>
@@ -136,6 +133,12 @@ const char* TblEGN::fieldName(Field field)
     return names[int(field)];
 }
 
+const RuboColumn* TblEGN::egnColumn(Field field)
+{
+    static const RuboTableDef* const egn = FindRuboTableDef(QStringLiteral("EGN"));
+    return egn->column(QLatin1String(fieldName(field)));
+}
+
 TblEGN::TblEGN(RuboDatabase& db) : m_db(db) {}
 
 TblEGN::~TblEGN()
@@ -149,9 +152,10 @@ TblEGN::~TblEGN()
 
 void TblEGN::open()
 {
-    const RuboTableDef* egn = FindRuboTableDef(QStringLiteral("EGN"));
     for (int i = 0; i < kTextFieldCount; ++i)
-        m_textWidths[i] = egn->column(QLatin1String(fieldName(kTextFields[i])))->width;
+        m_textWidths[i] = egnColumn(kTextFields[i])->width;
+    for (int i = 0; i < kRangedFieldCount; ++i)
+        m_ranged[i] = egnColumn(kRangedFields[i]);
     QStringList columns, params;
     for (int i = 0; i < kFieldCount; ++i) {
         columns << QLatin1String(fieldName(Field(i)));
@@ -235,7 +239,6 @@ void TblEGN::Append(const TEGN& egn, QString& stage)
 
     stage = QStringLiteral("post EGN");
     // The schema's limits, with the engine's own message (it skips them while the table is open).
-    const RuboTableDef* table = FindRuboTableDef(QStringLiteral("EGN"));
     for (int i = 0; i < kTextFieldCount; ++i) {
         const int bytes = offsets[i + 1] - offsets[i] - 1;
         if (bytes <= m_textWidths[i])
@@ -244,15 +247,12 @@ void TblEGN::Append(const TEGN& egn, QString& stage)
         for (const char* p = base + offsets[i]; p < base + offsets[i] + bytes; ++p)
             characters += (*p & 0xC0) != 0x80;
         if (characters > m_textWidths[i])
-            throw RuboError(QStringLiteral("CHECK constraint failed: ")
-                            + table->column(QLatin1String(fieldName(kTextFields[i])))->checkText());
+            throw RuboError(QStringLiteral("CHECK constraint failed: ") + egnColumn(kTextFields[i])->checkText());
     }
-    const std::pair<Field, qint64> ranged[] = {{Field::ZoneCode, egn.ZoneCode}, {Field::DateiID, egn.DateiID}};
-    for (const auto& [field, value] : ranged) {
-        const RuboColumn* column = table->column(QLatin1String(fieldName(field)));
-        if (value < column->minimum() || value > column->maximum())
-            throw RuboError(QStringLiteral("CHECK constraint failed: ") + column->checkText());
-    }
+    const qint64 ranged[kRangedFieldCount] = {egn.ZoneCode, egn.DateiID};
+    for (int i = 0; i < kRangedFieldCount; ++i)
+        if (ranged[i] < m_ranged[i]->minimum() || ranged[i] > m_ranged[i]->maximum())
+            throw RuboError(QStringLiteral("CHECK constraint failed: ") + m_ranged[i]->checkText());
 
     const int rc = sqlite3_step(s);
     if (rc != SQLITE_DONE) {

@@ -6,6 +6,7 @@
 #include <memory>
 
 class ReferenceLists;
+struct RuboColumn;
 class RuboDatabase;
 class RuboStatement;
 
@@ -57,7 +58,11 @@ public:
                                             Field::Ziel, Field::Kostenstelle, Field::IAS, Field::FilialeID,
                                             Field::GZ, Field::UniqueCallID};
     static constexpr int kTextFieldCount = int(sizeof kTextFields / sizeof kTextFields[0]);
+    // The whole numbers narrower than the record's, in the order their ranges are checked.
+    static constexpr Field kRangedFields[] = {Field::ZoneCode, Field::DateiID};
+    static constexpr int kRangedFieldCount = int(sizeof kRangedFields / sizeof kRangedFields[0]);
     static const char* fieldName(Field field);
+    static const RuboColumn* egnColumn(Field field);
 
     explicit TblEGN(RuboDatabase& db);
     ~TblEGN();
@@ -72,6 +77,7 @@ private:
     std::unique_ptr<RuboStatement> m_insert;
     bool m_checksSkipped = false;
     int m_textWidths[kTextFieldCount] = {};
+    const RuboColumn* m_ranged[kRangedFieldCount] = {};
     // The texts of one call as UTF-8, reused from call to call.
     QByteArray m_buffer;
     QStringEncoder m_encoder{QStringEncoder::Utf8, QStringEncoder::Flag::Stateless};

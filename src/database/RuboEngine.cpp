@@ -1,6 +1,7 @@
 #include "database/RuboEngine.h"
 
 #include "database/JetFunctions.h"
+#include "database/SqlText.h"
 
 #include <QFileInfo>
 #include <QSqlDriver>
@@ -535,6 +536,7 @@ void RuboTable::open()
 
 void RuboTable::close()
 {
+    m_statements.clear();
     m_open = false;
     m_eof = true;
     m_chunk.clear();
@@ -543,11 +545,20 @@ void RuboTable::close()
     m_pending.clear();
 }
 
+RuboStatement& RuboTable::statement(const QString& sql)
+{
+    auto it = m_statements.find(sql);
+    if (it == m_statements.end())
+        it = m_statements.emplace(sql, RuboStatement(m_db, sql)).first;
+    it->second.reset();
+    return it->second;
+}
+
 void RuboTable::loadChunk()
 {
-    RuboStatement stmt(m_db, QStringLiteral("SELECT rowid, * FROM \"%1\" WHERE rowid > ?%2 ORDER BY rowid LIMIT %3")
-                                 .arg(m_table, whereClause())
-                                 .arg(kChunkRows));
+    // Joined, not filled in with arg(): a "%1" inside the filter's values must stay as it is.
+    RuboStatement& stmt = statement(QStringLiteral("SELECT rowid, * FROM ") + SqlIdentifier(m_table) + QStringLiteral(" WHERE rowid > ?")
+                                    + whereClause() + QStringLiteral(" ORDER BY rowid LIMIT ") + QString::number(kChunkRows));
     stmt.bindInt(1, m_lastRowid);
     m_chunk.clear();
     while (stmt.step()) {
@@ -592,7 +603,8 @@ void RuboTable::next()
 int RuboTable::recordCount()
 {
     requireOpen();
-    RuboStatement stmt(m_db, QStringLiteral("SELECT COUNT(*) FROM \"%1\" WHERE 1=1%2").arg(m_table, whereClause()));
+    RuboStatement stmt(m_db, QStringLiteral("SELECT COUNT(*) FROM ") + SqlIdentifier(m_table) + QStringLiteral(" WHERE 1=1")
+                                 + whereClause());
     return stmt.step() ? stmt.column(0).toInt() : 0;
 }
 
@@ -643,24 +655,23 @@ void RuboTable::post()
         return;
     QStringList names;
     for (const auto& p : std::as_const(m_pending))
-        names << QLatin1Char('"') + p.first + QLatin1Char('"');
+        names << SqlIdentifier(p.first);
+    const QString table = SqlIdentifier(m_table);
     QString sql;
     if (m_mode == Mode::Insert) {
-        sql = names.isEmpty() ? QStringLiteral("INSERT INTO \"%1\" DEFAULT VALUES").arg(m_table)
-                              : QStringLiteral("INSERT INTO \"%1\" (%2) VALUES (%3)")
-                                    .arg(m_table, names.join(QLatin1Char(',')),
-                                         QStringList(names.size(), QStringLiteral("?")).join(QLatin1Char(',')));
+        sql = names.isEmpty() ? QStringLiteral("INSERT INTO ") + table + QStringLiteral(" DEFAULT VALUES")
+                              : QStringLiteral("INSERT INTO ") + table + QStringLiteral(" (") + names.join(QLatin1Char(','))
+                + QStringLiteral(") VALUES (") + QStringList(names.size(), QStringLiteral("?")).join(QLatin1Char(',')) + QLatin1Char(')');
     } else {
         if (names.isEmpty()) {
             m_mode = Mode::Browse;
             return;
         }
-        QStringList sets;
-        for (const QString& n : std::as_const(names))
-            sets << n + QStringLiteral("=?");
-        sql = QStringLiteral("UPDATE \"%1\" SET %2 WHERE rowid=?").arg(m_table, sets.join(QLatin1Char(',')));
+        sql = QStringLiteral("UPDATE ") + table + QStringLiteral(" SET ") + names.join(QStringLiteral("=?,"))
+            + QStringLiteral("=? WHERE rowid=?");
     }
-    RuboStatement stmt(m_db, sql);
+    // Prepared once per table and set of columns: an editor or a recalculation posts row after row.
+    RuboStatement& stmt = statement(sql);
     int index = 1;
     for (const auto& p : std::as_const(m_pending))
         stmt.bind(index++, p.second);
@@ -687,7 +698,7 @@ void RuboTable::remove()
     requireOpen();
     if (m_eof)
         throw RuboError(QStringLiteral("Kein aktueller Datensatz."));
-    RuboStatement stmt(m_db, QStringLiteral("DELETE FROM \"%1\" WHERE rowid=?").arg(m_table));
+    RuboStatement& stmt = statement(QStringLiteral("DELETE FROM ") + SqlIdentifier(m_table) + QStringLiteral(" WHERE rowid=?"));
     stmt.bindInt(1, m_chunk.at(m_pos).first().toLongLong());
     stmt.step();
     m_chunk.removeAt(m_pos);

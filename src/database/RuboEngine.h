@@ -8,6 +8,7 @@
 #include <QString>
 #include <QStringList>
 #include <QVariant>
+#include <map>
 #include <memory>
 
 struct sqlite3;
@@ -186,6 +187,7 @@ public:
 private:
     enum class Mode { Browse, Insert, Edit };
     QString whereClause() const;
+    RuboStatement& statement(const QString& sql);   // prepared once while the table is open
     void loadChunk();
     void requireOpen() const;
 
@@ -202,4 +204,5 @@ private:
     bool m_chunkWasLast = false;
     Mode m_mode = Mode::Browse;
     QList<QPair<QString, QVariant>> m_pending;
+    std::map<QString, RuboStatement> m_statements;
 };
