@@ -543,8 +543,6 @@ bool BuildCallDatabase(const QString& directory, qint64 calls, quint32 seed, QSt
 
     BenchUi ui;
     TdmMain dm(mdb);
-    TdmMain* previous = dmMain;
-    dmMain = &dm;
     bool ok = false;
     if (dm.open()) {
         try {
@@ -559,6 +557,5 @@ bool BuildCallDatabase(const QString& directory, qint64 calls, quint32 seed, QSt
     } else {
         reason = ui.messages.join(QLatin1Char('|'));
     }
-    dmMain = previous;
     return ok ? true : fail(reason);
 }

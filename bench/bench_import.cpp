@@ -185,7 +185,6 @@ int runOnce(const Args& a)
 
     BenchUi ui;
     TdmMain dm(mdb);
-    dmMain = &dm;
     if (!dm.open()) {
         std::fprintf(stderr, "%s\n", qPrintable(ui.messages.join(QLatin1Char('\n'))));
         return 1;
@@ -211,7 +210,6 @@ int runOnce(const Args& a)
     const QString journal = pragma(dm.RuboDB(), "journal_mode");
     const QString synchronous = pragma(dm.RuboDB(), "synchronous");
     dm.RuboDB().disconnect();
-    dmMain = nullptr;
 
     const qint64 lines = extractCalls(edi, tsv);
     QStringList columns;

@@ -99,7 +99,6 @@ int main(int argc, char** argv)
     CliUi ui;
     RuboUi::install(&ui);
     TdmMain dm(dbFile);
-    dmMain = &dm;
     if (!dm.open()) {
         err() << "rubotool: Die Datenbank " << dbFile << " kann nicht geöffnet werden." << Qt::endl;
         return 1;
