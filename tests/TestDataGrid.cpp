@@ -1,5 +1,6 @@
 #include "toolkit/DataGrid.h"
 #include "toolkit/GroupingPanel.h"
+#include "toolkit/SqlPagedModel.h"
 
 #include <QAbstractItemModelTester>
 #include <QHeaderView>

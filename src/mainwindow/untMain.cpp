@@ -2,6 +2,7 @@
 
 #include "database/Conversions.h"
 #include "toolkit/DataGrid.h"
+#include "toolkit/SqlPagedModel.h"
 #include "mainwindow/Gruppierung.h"
 #include "import/ImportDriver.h"
 #include "database/Messages.h"
