@@ -1,3 +1,4 @@
+#include "database/SqlText.h"
 #include "toolkit/DataGrid.h"
 #include "toolkit/GroupingPanel.h"
 #include "toolkit/SqlPagedModel.h"
@@ -17,6 +18,8 @@
 #include <QWindow>
 
 namespace {
+
+using SortKeys = QList<QPair<QString, Qt::SortOrder>>;
 
 // ID 1..n, Name "n<ID>", Betrag ID/2 except every tenth row, which has none.
 QSqlDatabase makeDatabase(const QString& name, int rows)
@@ -335,18 +338,21 @@ void TestDataGrid::sortStateAndOrderText()
     grid.setSortOrder(QStringLiteral("id"), DataGrid::SortOrder::Ascending);
     grid.setSortOrder(QStringLiteral("Betrag"), DataGrid::SortOrder::Ascending);
     grid.setSortOrder(QStringLiteral("Unknown"), DataGrid::SortOrder::Ascending);
-    QCOMPARE(grid.orderByText(), QStringLiteral("Betrag ASC, ID ASC"));
+    QCOMPARE(grid.sortKeys(), (SortKeys{{"Betrag", Qt::AscendingOrder}, {"ID", Qt::AscendingOrder}}));
+    QCOMPARE(SqlOrderBy(grid.sortKeys()), QStringLiteral("Betrag ASC, ID ASC"));
     QCOMPARE(grid.sortOrder(QStringLiteral("ID")), DataGrid::SortOrder::Ascending);
 
     grid.setSortOrder(QStringLiteral("Betrag"), DataGrid::SortOrder::None);
     grid.setSortOrder(QStringLiteral("Extra Feld"), DataGrid::SortOrder::Descending);
     QCOMPARE(grid.sortedFields(), (QStringList{"ID", "Extra Feld"}));
-    QCOMPARE(grid.orderByText(), QStringLiteral("ID ASC, \"Extra Feld\" DESC"));
-    QVERIFY2(model.setOrderBy(grid.orderByText()), qPrintable(model.lastError()));
+    QCOMPARE(grid.sortKeys(), (SortKeys{{"ID", Qt::AscendingOrder}, {"Extra Feld", Qt::DescendingOrder}}));
+    QCOMPARE(SqlOrderBy(grid.sortKeys()), QStringLiteral("ID ASC, \"Extra Feld\" DESC"));
+    QVERIFY2(model.setOrderBy(SqlOrderBy(grid.sortKeys())), qPrintable(model.lastError()));
     QCOMPARE(model.value(0, 0).toInt(), 1);
 
     grid.clearSort();
-    QCOMPARE(grid.orderByText(), QString());
+    QVERIFY(grid.sortKeys().isEmpty());
+    QCOMPARE(SqlOrderBy(grid.sortKeys()), QString());
     QCOMPARE(grid.sortOrder(QStringLiteral("ID")), DataGrid::SortOrder::None);
 
     grid.setSortOrder(QStringLiteral("ID"), DataGrid::SortOrder::Descending);
@@ -423,7 +429,7 @@ void TestDataGrid::layoutRoundTrip()
     QCOMPARE(grid.columnWidth(QStringLiteral("Name")), 155);
     QCOMPARE(grid.view()->horizontalHeader()->sectionSize(model.fieldIndex("Name")), 155);
     QVERIFY(!grid.isColumnVisible(QStringLiteral("Missing")));
-    QCOMPARE(grid.orderByText(), QStringLiteral("Name DESC, ID ASC"));
+    QCOMPARE(grid.sortKeys(), (SortKeys{{"Name", Qt::DescendingOrder}, {"ID", Qt::AscendingOrder}}));
     QVERIFY(grid.isGroupingPanelVisible());
     QCOMPARE(grid.columnCaption(QStringLiteral("Name")), QStringLiteral("Der Name"));
 
@@ -483,7 +489,7 @@ void TestDataGrid::restoreToleratesGarbage()
     QCOMPARE(layoutFields(grid), order);
     QCOMPARE(grid.columnWidth(QStringLiteral("Name")), nameWidth);
     QCOMPARE(grid.isColumnVisible(QStringLiteral("ID")), idVisible);
-    QCOMPARE(grid.orderByText(), orderBy);
+    QCOMPARE(SqlOrderBy(grid.sortKeys()), orderBy);
     QVERIFY(!grid.isGroupingPanelVisible());
 }
 

@@ -49,19 +49,6 @@ bool readBool(const QVariant& v, bool fallback)
     return fallback;
 }
 
-// Field names are the statement's own; quote only those that are no plain identifier.
-QString orderByName(const QString& field)
-{
-    bool plain = !field.isEmpty() && !field.at(0).isDigit();
-    for (const QChar c : field)
-        plain = plain && (c.isLetterOrNumber() || c == QLatin1Char('_'));
-    if (plain)
-        return field;
-    QString quoted = field;
-    quoted.replace(QLatin1Char('"'), QLatin1String("\"\""));
-    return QLatin1Char('"') + quoted + QLatin1Char('"');
-}
-
 } // namespace
 
 DataGrid::DataGrid(QWidget* parent)
@@ -231,12 +218,12 @@ void DataGrid::setSortOrder(const QString& field, SortOrder order)
     updateSortIndicator();
 }
 
-QString DataGrid::orderByText() const
+QList<QPair<QString, Qt::SortOrder>> DataGrid::sortKeys() const
 {
-    QStringList parts;
+    QList<QPair<QString, Qt::SortOrder>> keys;
     for (const QString& field : m_sortSequence)
-        parts << orderByName(field) + QLatin1Char(' ') + sortText(m_sort.value(field));
-    return parts.join(QStringLiteral(", "));
+        keys.append({field, m_sort.value(field) == SortOrder::Descending ? Qt::DescendingOrder : Qt::AscendingOrder});
+    return keys;
 }
 
 void DataGrid::clearSort()

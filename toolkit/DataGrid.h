@@ -3,6 +3,7 @@
 #include <QColor>
 #include <QHash>
 #include <QList>
+#include <QPair>
 #include <QPoint>
 #include <QPointer>
 #include <QString>
@@ -55,8 +56,8 @@ public:
 
     SortOrder sortOrder(const QString& field) const;
     void setSortOrder(const QString& field, SortOrder order);
-    // "field ASC, field DESC" of the sorted columns in the order they were sorted.
-    QString orderByText() const;
+    // The sorted columns in the order they were sorted, for the owner to turn into an ordering.
+    QList<QPair<QString, Qt::SortOrder>> sortKeys() const;
     QStringList sortedFields() const { return m_sortSequence; }
     void clearSort();
 
@@ -77,7 +78,7 @@ public:
 
     // Stores and restores per column position, visibility, width and sort, and the panel's
     // visibility, under the settings group `key`. Restoring only sets the sort state: the owner
-    // decides whether to hand orderByText() to the model.
+    // decides whether to hand sortKeys() to the model.
     void saveLayout(QSettings& settings, const QString& key) const;
     void restoreLayout(QSettings& settings, const QString& key);
 
