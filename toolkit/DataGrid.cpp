@@ -301,6 +301,14 @@ void DataGrid::setGroupedFields(const QStringList& fields)
     Q_EMIT groupingChanged(m_grouped);
 }
 
+std::unique_ptr<QMimeData> DataGrid::fieldMimeData(const QString& field) const
+{
+    auto mime = std::make_unique<QMimeData>();
+    mime->setData(GroupingPanel::fieldMimeType(), field.toUtf8());
+    mime->setText(field);
+    return mime;
+}
+
 void DataGrid::saveLayout(QSettings& settings, const QString& key) const
 {
     settings.beginGroup(key);
@@ -622,11 +630,8 @@ void DataGrid::startHeaderDrag()
     QMouseEvent back(QEvent::MouseMove, pressPos, globalPress, Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
     QCoreApplication::sendEvent(viewport, &back);
 
-    auto* mime = new QMimeData;
-    mime->setData(GroupingPanel::fieldMimeType(), field.toUtf8());
-    mime->setText(field);
     auto* drag = new QDrag(this);
-    drag->setMimeData(mime);
+    drag->setMimeData(fieldMimeData(field).release());
     const int left = m_header->sectionViewportPosition(m_pressedSection);
     const QRect sectionRect(left, 0, m_header->sectionSize(m_pressedSection), m_header->height());
     drag->setPixmap(viewport->grab(sectionRect));

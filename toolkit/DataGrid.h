@@ -10,6 +10,9 @@
 #include <QStringList>
 #include <QWidget>
 
+#include <memory>
+
+class QMimeData;
 class QSettings;
 class QTableView;
 class ColumnChooser;
@@ -75,6 +78,9 @@ public:
     QWidget* groupingPanel() const;
     QStringList groupedFields() const { return m_grouped; }
     void setGroupedFields(const QStringList& fields);   // unknown or repeated fields are dropped
+    // What a header section carries when dragged towards the grouping panel: the field name in
+    // GroupingPanel::fieldMimeType() and as plain text.
+    std::unique_ptr<QMimeData> fieldMimeData(const QString& field) const;
 
     // Stores and restores per column position, visibility, width and sort, and the panel's
     // visibility, under the settings group `key`. Restoring only sets the sort state: the owner
