@@ -7,7 +7,7 @@
 // DIR holds RuboTool.mdb (as bench_import --keep DIR leaves it); without it, or when it has no
 // database, one with N calls (default 1,000,000) is built first.
 
-#include "toolkit/DataGrid.h"
+#include "toolkit/SqlPagedModel.h"
 #include "bench/EdiGenerator.h"
 #include "mainwindow/Gruppierung.h"
 #include "database/RuboEngine.h"

@@ -1,5 +1,6 @@
 #include "database/Conversions.h"
 #include "toolkit/DataGrid.h"
+#include "toolkit/SqlPagedModel.h"
 #include "support/TestDb.h"
 #include "mainwindow/untMain.h"
 

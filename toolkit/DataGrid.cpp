@@ -1,452 +1,24 @@
 #include "toolkit/DataGrid.h"
 
+#include "toolkit/ColumnChooser.h"
+#include "toolkit/GridHeader.h"
 #include "toolkit/GroupingPanel.h"
+#include "toolkit/SqlPagedModel.h"
 
 #include <QApplication>
-#include <QDialog>
 #include <QDrag>
 #include <QHeaderView>
 #include <QItemSelectionModel>
-#include <QListWidget>
 #include <QMimeData>
 #include <QMouseEvent>
-#include <QPushButton>
 #include <QSettings>
 #include <QSet>
-#include <QSqlError>
-#include <QSqlQuery>
-#include <QSqlRecord>
 #include <QStyle>
-#include <QStyleOptionHeader>
 #include <QTableView>
 #include <QVBoxLayout>
 
 #include <algorithm>
 #include <climits>
-
-// ---------------------------------------------------------------------------------------------
-// SqlPagedModel
-
-namespace {
-
-int indexOfName(const QStringList& names, const QString& name)
-{
-    const int exact = names.indexOf(name);
-    if (exact >= 0)
-        return exact;
-    for (int i = 0; i < names.size(); ++i) {
-        if (names.at(i).compare(name, Qt::CaseInsensitive) == 0)
-            return i;
-    }
-    return -1;
-}
-
-template <typename T>
-const T* findIgnoringCase(const QHash<QString, T>& hash, const QString& key)
-{
-    auto it = hash.constFind(key);
-    if (it != hash.constEnd())
-        return &it.value();
-    for (it = hash.constBegin(); it != hash.constEnd(); ++it) {
-        if (it.key().compare(key, Qt::CaseInsensitive) == 0)
-            return &it.value();
-    }
-    return nullptr;
-}
-
-// A trailing semicolon would end the statement inside the wrapping sub-select.
-QString bareStatement(const QString& sql)
-{
-    QString s = sql.trimmed();
-    while (s.endsWith(QLatin1Char(';')))
-        s = s.left(s.size() - 1).trimmed();
-    return s;
-}
-
-QString noStatementText()
-{
-    return QStringLiteral("Es ist keine Abfrage geöffnet.");
-}
-
-} // namespace
-
-SqlPagedModel::SqlPagedModel(QObject* parent)
-    : QAbstractTableModel(parent)
-{
-}
-
-bool SqlPagedModel::setQuery(const QSqlDatabase& db, const QString& sql, qint64 rowCount)
-{
-    const bool wasOpen = m_open;
-    beginResetModel();
-    forgetRows();
-    m_lastError.clear();
-    m_db = db;
-    m_sql = bareStatement(sql);
-
-    bool ok = !m_sql.isEmpty();
-    if (!ok)
-        m_lastError = QStringLiteral("Die Abfrage ist leer.");
-    if (ok) {
-        // LIMIT 0 lets the engine check the statement and name its fields without reading rows.
-        QSqlQuery probe(m_db);
-        probe.setForwardOnly(true);
-        ok = probe.exec(selectText() + QStringLiteral(" LIMIT 0"));
-        if (!ok) {
-            m_lastError = probe.lastError().text();
-        } else {
-            const QSqlRecord record = probe.record();
-            for (int i = 0; i < record.count(); ++i)
-                m_fields << record.fieldName(i);
-        }
-    }
-    // Rows held in full are counted as they are read; counting them first would run the statement twice.
-    if (ok && rowCount < 0 && !m_holdAll) {
-        QSqlQuery count(m_db);
-        count.setForwardOnly(true);
-        ok = count.exec(QStringLiteral("SELECT COUNT(*) FROM (%1)").arg(m_sql)) && count.next();
-        if (ok)
-            rowCount = count.value(0).toLongLong();
-        else
-            m_lastError = count.lastError().text();
-    }
-    if (ok) {
-        m_rowCount = qMax<qint64>(0, rowCount);
-        m_open = true;
-        rebuildColumnSettings();
-        if (m_holdAll) {
-            ok = loadAllRows();
-            // Rows held are the truth; a count handed in may be stale.
-            qint64 held = 0;
-            for (const auto& page : std::as_const(m_pages))
-                held += page.size();
-            m_rowCount = held;
-        }
-    }
-    if (!ok)
-        forgetRows();
-    endResetModel();
-
-    if (ok)
-        Q_EMIT openChanged(true);
-    else if (wasOpen)
-        Q_EMIT openChanged(false);
-    return ok;
-}
-
-void SqlPagedModel::close()
-{
-    const bool wasOpen = m_open;
-    beginResetModel();
-    forgetRows();
-    m_sql.clear();
-    m_columnFormatters.clear();
-    m_columnAlignments.clear();
-    endResetModel();
-    if (wasOpen)
-        Q_EMIT openChanged(false);
-}
-
-void SqlPagedModel::forgetRows()
-{
-    clearPages();
-    m_open = false;
-    m_fields.clear();
-    m_orderBy.clear();
-    m_rowCount = 0;
-    m_fetchedRows = 0;
-}
-
-bool SqlPagedModel::setOrderBy(const QString& orderBy)
-{
-    if (!m_open) {
-        m_lastError = noStatementText();
-        return false;
-    }
-    const QString order = orderBy.trimmed();
-    if (!order.isEmpty()) {
-        QSqlQuery probe(m_db);
-        probe.setForwardOnly(true);
-        if (!probe.exec(QStringLiteral("SELECT * FROM (%1) ORDER BY %2 LIMIT 0").arg(m_sql, order))) {
-            m_lastError = probe.lastError().text();
-            return false;
-        }
-    }
-
-    // Same rows and columns in another order: the header keeps its moved and hidden sections.
-    Q_EMIT layoutAboutToBeChanged();
-    const QString oldOrder = m_orderBy;
-    m_orderBy = order;
-    clearPages();
-    bool ok = true;
-    if (m_holdAll && !loadAllRows()) {
-        m_orderBy = oldOrder;
-        clearPages();
-        loadAllRows();
-        ok = false;
-    }
-    Q_EMIT layoutChanged();
-    return ok;
-}
-
-void SqlPagedModel::setHoldAllRows(bool on)
-{
-    if (m_holdAll == on)
-        return;
-    m_holdAll = on;
-    if (!m_open)
-        return;
-    if (on) {
-        loadAllRows();
-    } else {
-        trimCache();
-    }
-}
-
-int SqlPagedModel::fieldIndex(const QString& field) const
-{
-    return indexOfName(m_fields, field);
-}
-
-QVariant SqlPagedModel::value(int row, int column) const
-{
-    if (column < 0 || column >= m_fields.size())
-        return {};
-    const QList<QVariant>* values = rowAt(row);
-    if (!values || column >= values->size())
-        return {};
-    return values->at(column);
-}
-
-QVariant SqlPagedModel::value(int row, const QString& field) const
-{
-    return value(row, fieldIndex(field));
-}
-
-void SqlPagedModel::setFormatter(const QString& field, std::function<QString(const QVariant&)> formatter)
-{
-    if (formatter)
-        m_formatters.insert(field, std::move(formatter));
-    else
-        m_formatters.remove(field);
-    rebuildColumnSettings();
-    if (rowCount() > 0 && columnCount() > 0)
-        Q_EMIT dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1), {Qt::DisplayRole});
-}
-
-void SqlPagedModel::setAlignment(const QString& field, Qt::Alignment alignment)
-{
-    auto it = m_alignments.constFind(field);
-    if (it != m_alignments.constEnd() && it.value() == alignment)
-        return;
-    m_alignments.insert(field, alignment);
-    rebuildColumnSettings();
-    if (rowCount() > 0 && columnCount() > 0)
-        Q_EMIT dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1), {Qt::TextAlignmentRole});
-}
-
-int SqlPagedModel::rowCount(const QModelIndex& parent) const
-{
-    if (parent.isValid() || !m_open)
-        return 0;
-    return int(qMin<qint64>(m_rowCount, INT_MAX));
-}
-
-int SqlPagedModel::columnCount(const QModelIndex& parent) const
-{
-    if (parent.isValid() || !m_open)
-        return 0;
-    return int(m_fields.size());
-}
-
-QVariant SqlPagedModel::data(const QModelIndex& index, int role) const
-{
-    if (!index.isValid() || index.row() >= rowCount() || index.column() >= columnCount())
-        return {};
-    const int column = index.column();
-    switch (role) {
-    case Qt::DisplayRole: {
-        const QVariant v = value(index.row(), column);
-        if (v.isNull())
-            return QString();
-        const auto& formatter = m_columnFormatters.value(column);
-        return formatter ? formatter(v) : v.toString();
-    }
-    case Qt::EditRole:
-        return value(index.row(), column);
-    case Qt::TextAlignmentRole: {
-        const int alignment = m_columnAlignments.value(column);
-        return alignment ? QVariant(alignment) : QVariant();
-    }
-    default:
-        return {};
-    }
-}
-
-QVariant SqlPagedModel::headerData(int section, Qt::Orientation orientation, int role) const
-{
-    if (role != Qt::DisplayRole)
-        return QAbstractTableModel::headerData(section, orientation, role);
-    if (orientation == Qt::Horizontal)
-        return section >= 0 && section < m_fields.size() ? QVariant(m_fields.at(section)) : QVariant();
-    return section + 1;
-}
-
-const QList<QVariant>* SqlPagedModel::rowAt(int row) const
-{
-    if (!m_open || row < 0 || row >= m_rowCount)
-        return nullptr;
-    const int page = row / kPageRows;
-    auto it = m_pages.constFind(page);
-    if (it == m_pages.constEnd()) {
-        if (m_holdAll || !loadPage(page))
-            return nullptr;
-        it = m_pages.constFind(page);
-    } else if (!m_holdAll && m_pageOrder.constLast() != page) {
-        m_pageOrder.removeOne(page);
-        m_pageOrder.append(page);
-    }
-    const QList<QList<QVariant>>& rows = it.value();
-    const int inPage = row % kPageRows;
-    return inPage < rows.size() ? &rows.at(inPage) : nullptr;
-}
-
-bool SqlPagedModel::loadPage(int page) const
-{
-    QSqlQuery query(m_db);
-    query.setForwardOnly(true);
-    // Concatenated, not arg()-chained: the statement itself may hold "%1" in a LIKE pattern.
-    const QString sql = selectText() + QStringLiteral(" LIMIT ") + QString::number(kPageRows)
-                        + QStringLiteral(" OFFSET ") + QString::number(qint64(page) * kPageRows);
-    if (!query.exec(sql)) {
-        m_lastError = query.lastError().text();
-        return false;
-    }
-    const int columns = int(m_fields.size());
-    QList<QList<QVariant>> rows;
-    rows.reserve(kPageRows);
-    while (query.next()) {
-        QList<QVariant> values;
-        values.reserve(columns);
-        for (int c = 0; c < columns; ++c)
-            values.append(query.value(c));
-        rows.append(std::move(values));
-    }
-    m_fetchedRows += rows.size();
-    m_pages.insert(page, std::move(rows));
-    m_pageOrder.append(page);
-    trimCache();
-    return true;
-}
-
-bool SqlPagedModel::loadAllRows() const
-{
-    clearPages();
-    QSqlQuery query(m_db);
-    query.setForwardOnly(true);
-    if (!query.exec(selectText())) {
-        m_lastError = query.lastError().text();
-        return false;
-    }
-    const int columns = int(m_fields.size());
-    QList<QList<QVariant>> rows;
-    int page = 0;
-    while (query.next()) {
-        QList<QVariant> values;
-        values.reserve(columns);
-        for (int c = 0; c < columns; ++c)
-            values.append(query.value(c));
-        rows.append(std::move(values));
-        ++m_fetchedRows;
-        if (rows.size() == kPageRows) {
-            m_pages.insert(page, std::move(rows));
-            m_pageOrder.append(page++);
-            rows = {};
-        }
-    }
-    if (!rows.isEmpty()) {
-        m_pages.insert(page, std::move(rows));
-        m_pageOrder.append(page);
-    }
-    return true;
-}
-
-QString SqlPagedModel::selectText() const
-{
-    QString sql = QStringLiteral("SELECT * FROM (%1)").arg(m_sql);
-    if (!m_orderBy.isEmpty())
-        sql += QStringLiteral(" ORDER BY ") + m_orderBy;
-    return sql;
-}
-
-void SqlPagedModel::clearPages() const
-{
-    m_pages.clear();
-    m_pageOrder.clear();
-}
-
-void SqlPagedModel::trimCache() const
-{
-    if (m_holdAll)
-        return;
-    while (m_pageOrder.size() > kCachedPages)
-        m_pages.remove(m_pageOrder.takeFirst());
-}
-
-void SqlPagedModel::rebuildColumnSettings()
-{
-    m_columnFormatters.clear();
-    m_columnAlignments.clear();
-    m_columnFormatters.resize(m_fields.size());
-    m_columnAlignments.resize(m_fields.size());
-    for (int c = 0; c < m_fields.size(); ++c) {
-        if (const auto* formatter = findIgnoringCase(m_formatters, m_fields.at(c)))
-            m_columnFormatters[c] = *formatter;
-        if (const auto* alignment = findIgnoringCase(m_alignments, m_fields.at(c)))
-            m_columnAlignments[c] = int(*alignment);
-    }
-}
-
-// ---------------------------------------------------------------------------------------------
-// GridHeader: captions and the per-column sort state come from the grid, not from the model.
-
-class GridHeader : public QHeaderView
-{
-public:
-    GridHeader(DataGrid* grid, QWidget* parent)
-        : QHeaderView(Qt::Horizontal, parent)
-        , m_grid(grid)
-    {
-    }
-
-protected:
-    void initStyleOptionForIndex(QStyleOptionHeader* option, int logicalIndex) const override
-    {
-        QHeaderView::initStyleOptionForIndex(option, logicalIndex);
-        const QString field = m_grid->fieldOfSection(logicalIndex);
-        if (field.isEmpty())
-            return;
-        option->text = m_grid->columnCaption(field);
-        // QHeaderView draws ascending as SortDown; keep the look of a single-sorted header.
-        switch (m_grid->sortOrder(field)) {
-        case DataGrid::SortOrder::Ascending:
-            option->sortIndicator = QStyleOptionHeader::SortDown;
-            break;
-        case DataGrid::SortOrder::Descending:
-            option->sortIndicator = QStyleOptionHeader::SortUp;
-            break;
-        case DataGrid::SortOrder::None:
-            option->sortIndicator = QStyleOptionHeader::None;
-            break;
-        }
-    }
-
-private:
-    DataGrid* m_grid;
-};
-
-// ---------------------------------------------------------------------------------------------
-// DataGrid
 
 namespace {
 
@@ -475,19 +47,6 @@ bool readBool(const QVariant& v, bool fallback)
     if (s == QLatin1String("false") || s == QLatin1String("0"))
         return false;
     return fallback;
-}
-
-// Field names are the statement's own; quote only those that are no plain identifier.
-QString orderByName(const QString& field)
-{
-    bool plain = !field.isEmpty() && !field.at(0).isDigit();
-    for (const QChar c : field)
-        plain = plain && (c.isLetterOrNumber() || c == QLatin1Char('_'));
-    if (plain)
-        return field;
-    QString quoted = field;
-    quoted.replace(QLatin1Char('"'), QLatin1String("\"\""));
-    return QLatin1Char('"') + quoted + QLatin1Char('"');
 }
 
 } // namespace
@@ -582,6 +141,11 @@ void DataGrid::setColumns(const QList<GridColumn>& columns)
         Q_EMIT groupingChanged(m_grouped);
 }
 
+SqlPagedModel* DataGrid::model() const
+{
+    return m_model;
+}
+
 void DataGrid::setModel(SqlPagedModel* model)
 {
     if (m_model == model)
@@ -654,12 +218,12 @@ void DataGrid::setSortOrder(const QString& field, SortOrder order)
     updateSortIndicator();
 }
 
-QString DataGrid::orderByText() const
+QList<QPair<QString, Qt::SortOrder>> DataGrid::sortKeys() const
 {
-    QStringList parts;
+    QList<QPair<QString, Qt::SortOrder>> keys;
     for (const QString& field : m_sortSequence)
-        parts << orderByName(field) + QLatin1Char(' ') + sortText(m_sort.value(field));
-    return parts.join(QStringLiteral(", "));
+        keys.append({field, m_sort.value(field) == SortOrder::Descending ? Qt::DescendingOrder : Qt::AscendingOrder});
+    return keys;
 }
 
 void DataGrid::clearSort()
@@ -735,6 +299,14 @@ void DataGrid::setGroupedFields(const QStringList& fields)
     m_grouped = grouped;
     updateGroupingPanel();
     Q_EMIT groupingChanged(m_grouped);
+}
+
+std::unique_ptr<QMimeData> DataGrid::fieldMimeData(const QString& field) const
+{
+    auto mime = std::make_unique<QMimeData>();
+    mime->setData(GroupingPanel::fieldMimeType(), field.toUtf8());
+    mime->setText(field);
+    return mime;
 }
 
 void DataGrid::saveLayout(QSettings& settings, const QString& key) const
@@ -854,26 +426,9 @@ QList<int> DataGrid::selectedRows() const
 void DataGrid::showColumnChooser()
 {
     if (!m_columnChooser) {
-        auto* dialog = new QDialog(this, Qt::Tool);
-        dialog->setAttribute(Qt::WA_DeleteOnClose);
-        dialog->setWindowTitle(QStringLiteral("Spalten auswählen"));
-        auto* layout = new QVBoxLayout(dialog);
-        auto* list = new QListWidget(dialog);
-        list->setObjectName(QStringLiteral("columnList"));
-        layout->addWidget(list);
-        auto* close = new QPushButton(QStringLiteral("Schließen"), dialog);
-        layout->addWidget(close);
-        connect(close, &QPushButton::clicked, dialog, &QDialog::accept);
-        connect(list, &QListWidget::itemChanged, this, [this](QListWidgetItem* item) {
-            const QString field = item->data(Qt::UserRole).toString();
-            const bool visible = item->checkState() == Qt::Checked;
-            if (isColumnVisible(field) != visible)
-                setColumnVisible(field, visible);
-        });
-        connect(dialog, &QDialog::finished, this, [this] { Q_EMIT columnChooserClosed(); });
-        m_columnChooser = dialog;
-        refreshColumnChooser();
-        dialog->resize(220, 360);
+        auto* chooser = new ColumnChooser(this);
+        connect(chooser, &QDialog::finished, this, [this] { Q_EMIT columnChooserClosed(); });
+        m_columnChooser = chooser;
     }
     m_columnChooser->show();
     m_columnChooser->raise();
@@ -1075,11 +630,8 @@ void DataGrid::startHeaderDrag()
     QMouseEvent back(QEvent::MouseMove, pressPos, globalPress, Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
     QCoreApplication::sendEvent(viewport, &back);
 
-    auto* mime = new QMimeData;
-    mime->setData(GroupingPanel::fieldMimeType(), field.toUtf8());
-    mime->setText(field);
     auto* drag = new QDrag(this);
-    drag->setMimeData(mime);
+    drag->setMimeData(fieldMimeData(field).release());
     const int left = m_header->sectionViewportPosition(m_pressedSection);
     const QRect sectionRect(left, 0, m_header->sectionSize(m_pressedSection), m_header->height());
     drag->setPixmap(viewport->grab(sectionRect));
@@ -1098,27 +650,6 @@ void DataGrid::startHeaderDrag()
 
 void DataGrid::refreshColumnChooser()
 {
-    if (!m_columnChooser)
-        return;
-    auto* list = m_columnChooser->findChild<QListWidget*>(QStringLiteral("columnList"));
-    if (!list)
-        return;
-    const QSignalBlocker blocker(list);
-    // Update in place when only check states changed: this runs inside the list's own
-    // itemChanged, and clearing would delete the item being handled.
-    bool sameFields = list->count() == m_columns.size();
-    for (int i = 0; sameFields && i < m_columns.size(); ++i)
-        sameFields = list->item(i)->data(Qt::UserRole).toString() == m_columns.at(i).field;
-    if (sameFields) {
-        for (int i = 0; i < m_columns.size(); ++i)
-            list->item(i)->setCheckState(m_columns.at(i).visible ? Qt::Checked : Qt::Unchecked);
-        return;
-    }
-    list->clear();
-    for (const GridColumn& column : std::as_const(m_columns)) {
-        auto* item = new QListWidgetItem(column.caption.isEmpty() ? column.field : column.caption, list);
-        item->setData(Qt::UserRole, column.field);
-        item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsUserCheckable);
-        item->setCheckState(column.visible ? Qt::Checked : Qt::Unchecked);
-    }
+    if (m_columnChooser)
+        m_columnChooser->refresh();
 }

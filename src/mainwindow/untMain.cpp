@@ -2,11 +2,13 @@
 
 #include "database/Conversions.h"
 #include "toolkit/DataGrid.h"
+#include "toolkit/SqlPagedModel.h"
 #include "mainwindow/Gruppierung.h"
 #include "import/ImportDriver.h"
 #include "database/Messages.h"
 #include "database/RuboEngine.h"
 #include "database/RuboError.h"
+#include "database/SqlText.h"
 #include "database/dmlMain.h"
 #include "mainwindow/untIcons.h"
 #include "mainwindow/untMessageBoxes.h"
@@ -538,7 +540,7 @@ void TfrmMain::setupGrids()
         // Grouping in the grid needs every row in memory, as sorting does.
         if (!EnableSorting(true))
             grdDetails->setGroupedFields({});
-        else if (!qryDetails->setOrderBy(grdDetails->orderByText()))
+        else if (!qryDetails->setOrderBy(SqlOrderBy(grdDetails->sortKeys())))
             messageOk(qryDetails->lastError(), MsgKind::Information);
     });
 }
@@ -874,7 +876,7 @@ void TfrmMain::grdDetailsColumnClick(const QString& field)
         grdDetails->setSortOrder(field, DataGrid::SortOrder::None);
         return;
     }
-    if (!qryDetails->setOrderBy(grdDetails->orderByText()))
+    if (!qryDetails->setOrderBy(SqlOrderBy(grdDetails->sortKeys())))
         messageOk(qryDetails->lastError(), MsgKind::Information);
 }
 

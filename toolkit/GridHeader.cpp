@@ -1,0 +1,32 @@
+#include "toolkit/GridHeader.h"
+
+#include "toolkit/DataGrid.h"
+
+#include <QStyleOptionHeader>
+
+GridHeader::GridHeader(DataGrid* grid, QWidget* parent)
+    : QHeaderView(Qt::Horizontal, parent)
+    , m_grid(grid)
+{
+}
+
+void GridHeader::initStyleOptionForIndex(QStyleOptionHeader* option, int logicalIndex) const
+{
+    QHeaderView::initStyleOptionForIndex(option, logicalIndex);
+    const QString field = m_grid->fieldOfSection(logicalIndex);
+    if (field.isEmpty())
+        return;
+    option->text = m_grid->columnCaption(field);
+    // QHeaderView draws ascending as SortDown; keep the look of a single-sorted header.
+    switch (m_grid->sortOrder(field)) {
+    case DataGrid::SortOrder::Ascending:
+        option->sortIndicator = QStyleOptionHeader::SortDown;
+        break;
+    case DataGrid::SortOrder::Descending:
+        option->sortIndicator = QStyleOptionHeader::SortUp;
+        break;
+    case DataGrid::SortOrder::None:
+        option->sortIndicator = QStyleOptionHeader::None;
+        break;
+    }
+}
