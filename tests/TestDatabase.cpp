@@ -1,5 +1,6 @@
 #include "support/RecordingUi.h"
 #include "database/Schema.h"
+#include "database/SqlText.h"
 #include "support/TestDb.h"
 
 #include <QFile>
@@ -22,6 +23,7 @@ private Q_SLOTS:
     void transactionsRollBackEverything();
     void transactionGuardNestsAndUndoesOnUnwind();
     void queryParametersAreBoundAsData();
+    void quotedTextStaysData();
     void tableComponentAppendsEditsDeletesAndFilters();
     void cliInfoPrintsCountsAndFailsOnBadDatabase();
 };
@@ -262,6 +264,26 @@ void TestDatabase::transactionGuardNestsAndUndoesOnUnwind()
     again.commit();
     QVERIFY_THROWS_EXCEPTION(RuboError, again.commit());
     QCOMPARE(calls(), QStringLiteral("a,c,f"));
+}
+
+void TestDatabase::quotedTextStaysData()
+{
+    // Whatever a value or a name holds, once quoted it reads back as itself and ends nothing.
+    TestDb t;
+    for (const QString& value : {QStringLiteral("Côte d'Ivoire"), QStringLiteral("''; DROP TABLE EGN; --"),
+                                 QStringLiteral("Tarif %1"), QString()})
+        QCOMPARE(t.scalar("SELECT " + SqlQuoted(value)).toString(), value);
+    const QStringList names = {"Zone", "Größe", "Extra Feld", "a\"b", "1x", "select"};
+    QStringList columns;
+    for (const QString& name : names)
+        columns << SqlIdentifier(name);
+    t.db().execute("CREATE TABLE odd (" + columns.join(", ") + ")");
+    t.db().execute("INSERT INTO odd VALUES (1, 2, 3, 4, 5, 6)");
+    for (int i = 0; i < names.size(); ++i)
+        QCOMPARE(t.scalar("SELECT " + SqlIdentifier(names.at(i)) + " FROM odd").toInt(), i + 1);
+    QCOMPARE(SqlOrderBy({{"Zone", Qt::AscendingOrder}, {"Extra Feld", Qt::DescendingOrder}}),
+             QStringLiteral("Zone ASC, \"Extra Feld\" DESC"));
+    QCOMPARE(SqlOrderBy({}), QString());
 }
 
 void TestDatabase::queryParametersAreBoundAsData()

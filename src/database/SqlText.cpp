@@ -1,6 +1,7 @@
 #include "database/SqlText.h"
 
 #include <QStringList>
+#include <sqlite3.h>
 
 QString SqlQuoted(const QString& value)
 {
@@ -13,9 +14,13 @@ QString SqlIdentifier(const QString& name)
 {
     bool plain = !name.isEmpty() && !name.at(0).isDigit();
     for (const QChar c : name)
-        plain = plain && c.unicode() < 0x80 && (c.isLetterOrNumber() || c == QLatin1Char('_'));
-    if (plain)
-        return name;
+        plain = plain && (c.isLetterOrNumber() || c == QLatin1Char('_'));
+    // A keyword ("select", "order") is no name until it is quoted.
+    if (plain) {
+        const QByteArray utf8 = name.toUtf8();
+        if (!sqlite3_keyword_check(utf8.constData(), int(utf8.size())))
+            return name;
+    }
     QString quoted = name;
     quoted.replace(QLatin1Char('"'), QLatin1String("\"\""));
     return QLatin1Char('"') + quoted + QLatin1Char('"');

@@ -8,8 +8,8 @@
 
 // A value between apostrophes, each apostrophe doubled: "d'Ivoire" gives 'd''Ivoire'.
 QString SqlQuoted(const QString& value);
-// A column or table name: a plain identifier as it stands, any other name in double quotes with
-// each double quote doubled.
+// A column or table name: a plain identifier as it stands, any other name (a keyword too) in
+// double quotes with each double quote doubled.
 QString SqlIdentifier(const QString& name);
 // "a ASC, \"b c\" DESC" for the sort keys in their order; empty for none.
 QString SqlOrderBy(const QList<QPair<QString, Qt::SortOrder>>& keys);
