@@ -5,7 +5,6 @@
 #include "mainwindow/Gruppierung.h"
 #include "import/ImportDriver.h"
 #include "database/Messages.h"
-#include "database/RuboEngine.h"
 #include "database/RuboError.h"
 #include "database/dmlMain.h"
 #include "mainwindow/untIcons.h"
@@ -39,11 +38,7 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
-#include <sqlite3.h>
-
-#include <cstring>
 #include <memory>
-#include <string>
 #include <vector>
 
 TfrmMain* frmMain = nullptr;
@@ -647,45 +642,10 @@ void TfrmMain::cboGruppierungChange()
     clearStatusPanels();
     trvGruppe->setUpdatesEnabled(false);
     detachTreeHandler();
-    const int levels = g->levels;
-
-    // Read the whole result first: its row count is needed for the progress text, and counting
-    // it with a second query would run the grouping twice. A row keeps only the nodes it adds.
-    struct NewNode
-    {
-        int level;
-        QString text;
-    };
-    std::vector<NewNode> nodes;
-    std::vector<int> rowStart;
+    TreeNodes tree;
     try {
         setStatusText(QStringLiteral("Abfrage gestartet"));
-        RuboStatement stmt(m_dm.RuboDB(), TreeQuerySql(*g, FilterWhere));
-        sqlite3_stmt* st = stmt.get();
-        std::string current[4];
-        bool first = true;
-        while (stmt.step()) {
-            rowStart.push_back(int(nodes.size()));
-            int differs = first ? 0 : levels;
-            for (int k = first ? levels : 0; k < levels; ++k) {
-                const char* p = reinterpret_cast<const char*>(sqlite3_column_text(st, k));
-                const size_t n = size_t(sqlite3_column_bytes(st, k));
-                if (n != current[k].size() || (n > 0 && std::memcmp(p, current[k].data(), n) != 0)) {
-                    differs = k;
-                    break;
-                }
-            }
-            for (int k = differs; k < levels; ++k) {
-                const char* p = reinterpret_cast<const char*>(sqlite3_column_text(st, k));
-                const int n = sqlite3_column_bytes(st, k);
-                if (p)
-                    current[k].assign(p, size_t(n));
-                else
-                    current[k].clear();
-                nodes.push_back({k + 1, QString::fromUtf8(p, n)});
-            }
-            first = false;
-        }
+        tree = ReadTreeNodes(m_dm.RuboDB(), *g, FilterWhere);
     } catch (const std::exception& e) {
         // The tree keeps the nodes it had and stays usable; the list names their grouping again,
         // as a node's condition is built from the list's text.
@@ -697,8 +657,7 @@ void TfrmMain::cboGruppierungChange()
         messageOk(re ? re->message() : QString::fromUtf8(e.what()), MsgKind::Information);
         return;
     }
-    const int total = int(rowStart.size());
-    rowStart.push_back(int(nodes.size()));
+    const int total = tree.rowCount();
 
     trvGruppe->clear();
     setStatusText(QStringLiteral("Liste gelöscht"));
@@ -716,7 +675,8 @@ void TfrmMain::cboGruppierungChange()
     }
 
     auto* root = new GruppeItem(nullptr, 0, QStringLiteral("Anrufe"), &m_treeIcons);
-    QTreeWidgetItem* path[5] = {root, nullptr, nullptr, nullptr, nullptr};
+    std::vector<QTreeWidgetItem*> path(size_t(qMax(g->levels, 0)) + 1, nullptr);
+    path[0] = root;
     QElapsedTimer sinceStatus;
     sinceStatus.start();
     const QString von = QStringLiteral(" von ") + QString::number(total);
@@ -730,12 +690,12 @@ void TfrmMain::cboGruppierungChange()
                 sinceStatus.restart();
             }
         }
-        for (int i = rowStart[size_t(row)]; i < rowStart[size_t(row) + 1]; ++i) {
-            NewNode& n = nodes[size_t(i)];
-            path[n.level] = new GruppeItem(path[n.level - 1], n.level, std::move(n.text), &m_treeIcons);
+        for (int i = tree.rowStart[size_t(row)]; i < tree.rowStart[size_t(row) + 1]; ++i) {
+            TreeNode& n = tree.nodes[size_t(i)];
+            path[size_t(n.level)] = new GruppeItem(path[size_t(n.level) - 1], n.level, std::move(n.text), &m_treeIcons);
         }
     }
-    nodes.clear();
+    tree = TreeNodes();
 
     trvGruppe->addTopLevelItem(root);
     root->setExpanded(true);
@@ -791,23 +751,15 @@ void TfrmMain::ShowDetails(const QString& nodeCondition)
     QSqlDatabase db = m_dm.RuboDB().qtDatabase();
 
     // The totals come first: their count saves the detail list a scan of its own.
-    qint64 seconds = 0;
-    double sums[4] = {0, 0, 0, 0};
-    qint64 count = -1;
+    Totals totals;
     try {
-        RuboStatement totals(m_dm.RuboDB(), TotalsSql(CurrentWhere));
-        if (totals.step()) {
-            seconds = totals.column(0).toLongLong();
-            for (int i = 0; i < 4; ++i)
-                sums[i] = totals.column(i + 1).toDouble();
-            count = totals.column(5).toLongLong();
-        }
+        totals = ReadTotals(m_dm.RuboDB(), CurrentWhere);
     } catch (const RuboError& e) {
         wait.reset();
         messageOk(e.message(), MsgKind::Information);
         return;
     }
-    if (!qryDetails->setQuery(db, DetailSql(CurrentWhere), count)) {
+    if (!qryDetails->setQuery(db, DetailSql(CurrentWhere), totals.Anzahl)) {
         wait.reset();
         messageOk(qryDetails->lastError(), MsgKind::Information);
         return;
@@ -822,16 +774,16 @@ void TfrmMain::ShowDetails(const QString& nodeCondition)
     }
     ShowGroupColumns();
 
-    const QString betrag = FormatAmount(sums[0]);
-    const QString rabatt = FormatAmount(sums[2]);
+    const QString betrag = FormatAmount(totals.Betrag);
+    const QString rabatt = FormatAmount(totals.Rabatt);
     const int rows = qryDetails->rowCount();
     setStatusPanel(StatusPanel::Anrufe, QString::number(rows) + QStringLiteral(" Anruf") + (rows == 1 ? QString() : QStringLiteral("e")));
-    setStatusPanel(StatusPanel::Dauer, QStringLiteral("Dauer: ") + SecondsToText(seconds));
+    setStatusPanel(StatusPanel::Dauer, QStringLiteral("Dauer: ") + SecondsToText(totals.Sekunden));
     setStatusPanel(StatusPanel::Betrag, QStringLiteral("EUR: ") + betrag);
-    setStatusPanel(StatusPanel::BetragEuro, QStringLiteral("EUR: ") + FormatAmount(sums[1]));
+    setStatusPanel(StatusPanel::BetragEuro, QStringLiteral("EUR: ") + FormatAmount(totals.BetragEuro));
     const bool discounted = betrag != rabatt;
     setStatusPanel(StatusPanel::Rabatt, discounted ? QStringLiteral("rbt.ATS: ") + rabatt : QString());
-    setStatusPanel(StatusPanel::RabattEuro, discounted ? QStringLiteral("rbt.EUR: ") + FormatAmount(sums[3]) : QString());
+    setStatusPanel(StatusPanel::RabattEuro, discounted ? QStringLiteral("rbt.EUR: ") + FormatAmount(totals.RabattEuro) : QString());
 
     setOutputCommandsEnabled(true);
     grdDetails->setHeaderColors(background, text);
