@@ -8,27 +8,23 @@
 #include "database/RuboError.h"
 #include "database/dmlMain.h"
 #include "mainwindow/untIcons.h"
-#include "mainwindow/untMessageBoxes.h"
+#include "mainwindow/untDialogs.h"
 
 #include <QAbstractItemView>
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
-#include <QDialog>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFontMetrics>
 #include <QEvent>
-#include <QFileDialog>
 #include <QFileInfo>
-#include <QFileSystemModel>
 #include <QFrame>
 #include <QGuiApplication>
 #include <QHeaderView>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
-#include <QRegularExpression>
 #include <QScreen>
 #include <QSettings>
 #include <QSplitter>
@@ -192,19 +188,6 @@ QList<GridColumn> groupColumns()
         column("SumRabatt", "", -1, true),
         column("SumRabattEuro", "", -1, true),
     };
-}
-
-QStringList filterPatterns(const QString& nameFilter)
-{
-    // Qt splits a filter's patterns at blanks only; the filter texts list them with ";".
-    const int open = nameFilter.lastIndexOf(QLatin1Char('('));
-    const int close = nameFilter.lastIndexOf(QLatin1Char(')'));
-    if (open < 0 || close < open)
-        return {};
-    QStringList patterns = nameFilter.mid(open + 1, close - open - 1).split(QRegularExpression(QStringLiteral("[; ]")), Qt::SkipEmptyParts);
-    if (patterns == QStringList{QStringLiteral("*.*")})
-        patterns = QStringList{QStringLiteral("*")};
-    return patterns;
 }
 
 } // namespace
@@ -565,15 +548,12 @@ void TfrmMain::clearStatusPanels()
 
 void TfrmMain::messageOk(const QString& text, MsgKind kind)
 {
-    if (messageBoxHook)
-        messageBoxHook(text, kind);
-    else
-        ShowMessageOkBox(this, text, kind);
+    ShowMessageOkBox(this, text, kind);
 }
 
 bool TfrmMain::askYesNo(const QString& text)
 {
-    return questionHook ? questionHook(text) : ShowAskYesNoBox(this, text);
+    return ShowAskYesNoBox(this, text);
 }
 
 void TfrmMain::processEvents()
@@ -848,38 +828,19 @@ QString TfrmMain::lastOpenFolder() const
     return QDir::current().filePath(QStringLiteral("Data"));
 }
 
-QStringList TfrmMain::runOpenDialog(const QString& folder)
-{
-    QFileDialog dialog(this, QStringLiteral("EGN Datei öffnen"), folder);
-    dialog.setOption(QFileDialog::DontUseNativeDialog, true);
-    dialog.setFileMode(QFileDialog::ExistingFiles);
-    dialog.setAcceptMode(QFileDialog::AcceptOpen);
-    dialog.setDefaultSuffix(QStringLiteral("edi"));
-    const QStringList filters = {
-        QStringLiteral("Alle bekannten Formate (*.mdb;*.csv;*.edi;*.zip)"),
-        QStringLiteral("DRAVIK Einzelgesprächs-Nachweis TSV-2 (*.edi)"),
-        QStringLiteral("Character Seperated Values (*.csv)"),
-        QStringLiteral("Komprimierte Dateien (*.zip)"),
-        QStringLiteral("Access Datenbank (*.mdb)"),
-        QStringLiteral("Alle Dateien"),
-    };
-    dialog.setNameFilters(filters);
-    dialog.selectNameFilter(filters.first());
-    auto applyPatterns = [&dialog](const QString& filter) {
-        if (auto* model = dialog.findChild<QFileSystemModel*>())
-            model->setNameFilters(filterPatterns(filter));
-    };
-    applyPatterns(filters.first());
-    connect(&dialog, &QFileDialog::filterSelected, &dialog, applyPatterns, Qt::QueuedConnection);
-    if (dialog.exec() != QDialog::Accepted)
-        return {};
-    return dialog.selectedFiles();
-}
-
 void TfrmMain::mnuOeffnenClick()
 {
     m_openFolder = lastOpenFolder();
-    const QStringList files = openFilesHook ? openFilesHook() : runOpenDialog(m_openFolder);
+    const QStringList files = GetOpenFileNames(this, QStringLiteral("EGN Datei öffnen"), m_openFolder,
+                                               {
+                                                   QStringLiteral("Alle bekannten Formate (*.mdb;*.csv;*.edi;*.zip)"),
+                                                   QStringLiteral("DRAVIK Einzelgesprächs-Nachweis TSV-2 (*.edi)"),
+                                                   QStringLiteral("Character Seperated Values (*.csv)"),
+                                                   QStringLiteral("Komprimierte Dateien (*.zip)"),
+                                                   QStringLiteral("Access Datenbank (*.mdb)"),
+                                                   QStringLiteral("Alle Dateien"),
+                                               },
+                                               QStringLiteral("edi"));
     if (files.isEmpty())
         return;
     m_lastOpenedFile = files.first();
@@ -929,13 +890,12 @@ void TfrmMain::mnuBeendenClick()
 
 void TfrmMain::mnuFilterClick()
 {
-    if (!filterDialogHook) {
-        notAvailable();
-        return;
-    }
-    QString filterWhere = FilterWhere;
-    if (!filterDialogHook(filterWhere))
-        return;
+    // The filter dialog comes later; once it exists, its OK ends in setFilterWhere().
+    notAvailable();
+}
+
+void TfrmMain::setFilterWhere(const QString& filterWhere)
+{
     FilterWhere = filterWhere;
     if (QTreeWidgetItem* node = trvGruppe->currentItem())
         trvGruppeChange(node);

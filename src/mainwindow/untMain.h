@@ -7,7 +7,6 @@
 #include <QString>
 #include <QStringList>
 #include <QVector>
-#include <functional>
 
 class QAction;
 class QComboBox;
@@ -39,13 +38,6 @@ public:
     bool askYesNo(const QString& text) override;
     void processEvents() override;
     void setWaitCursor(bool on) override;
-
-    // Tests and the later dialogs replace the modal parts through these; empty means the real one.
-    std::function<void(const QString& text, RuboUi::MsgKind kind)> messageBoxHook;
-    std::function<bool(const QString& text)> questionHook;
-    std::function<QStringList()> openFilesHook;
-    // The filter dialog: gets the condition in force, returns true when the user accepted a new one.
-    std::function<bool(QString& filterWhere)> filterDialogHook;
 
     QString statusPanel(StatusPanel panel) const;
     QString statusHint() const;
@@ -80,6 +72,9 @@ public:
     void mnuLoeschenClick();
     void mnuBeendenClick();
     void mnuFilterClick();
+    // Puts a new filter condition (a run of " AND ..." conditions) in force and lists the calls of
+    // the selected node again, as accepting the filter dialog does.
+    void setFilterWhere(const QString& filterWhere);
     void StatusBarDblClick();
 
     // Commands whose dialogs come later; for now they say so.
@@ -114,7 +109,6 @@ private:
     void clearTree();
     void closeLists();
     void notAvailable();
-    QStringList runOpenDialog(const QString& folder);
     void toggleColumnChooser(bool open);
     void showStatusNow();
 
