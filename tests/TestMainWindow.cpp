@@ -71,7 +71,7 @@ struct Fixture
     QStringList panels() const
     {
         QStringList p;
-        for (int i = 0; i < 8; ++i)
+        for (int i = 0; i < kStatusPanelCount; ++i)
             p << w.statusPanel(StatusPanel(i));
         return p;
     }
@@ -159,7 +159,7 @@ void TestMainWindow::startsEmptyWithTheCommandsOfTheMenu()
     QVERIFY(w.grdGroup->isHidden() || w.findChild<QWidget*>("panelInfo")->isHidden());
     QCOMPARE(f.panels(), QStringList(8, QString()));
     QVERIFY(!w.qryDetails->isOpen());
-    QVERIFY(w.FilterWhere.isEmpty() && w.CurrentWhere.isEmpty() && w.SumColumns.isEmpty());
+    QVERIFY(w.filterWhere().isEmpty() && w.currentWhere().isEmpty() && w.sumColumns().isEmpty());
 
     struct Item
     {
@@ -422,7 +422,7 @@ void TestMainWindow::buildsTheTree()
     QVERIFY(root->isExpanded());
     for (int i = 0; i < root->childCount(); ++i)
         QVERIFY(!root->child(i)->isExpanded());
-    QVERIFY(f.w.TreeRebuilt);
+    QVERIFY(f.w.treeRebuilt());
     QVERIFY(f.w.trvGruppe->updatesEnabled());
     QVERIFY(!root->icon(0).isNull() && !root->child(0)->icon(0).isNull());
     // The selection made by the rebuild itself lists nothing.
@@ -442,9 +442,9 @@ void TestMainWindow::nodeSelectionListsCallsAndTotals()
     f.choose("Zonen");
 
     f.select({"Mobilnetz"});
-    QVERIFY(!w.TreeRebuilt);
-    QCOMPARE(w.CurrentWhere, QStringLiteral(" AND (Zone = 'Mobilnetz')"));
-    QCOMPARE(w.SumColumns, QStringLiteral("Zone,Ziel"));
+    QVERIFY(!w.treeRebuilt());
+    QCOMPARE(w.currentWhere(), QStringLiteral(" AND (Zone = 'Mobilnetz')"));
+    QCOMPARE(w.sumColumns(), QStringLiteral("Zone,Ziel"));
     QCOMPARE(f.panels(), (QStringList{"Zonen ", "3 Anrufe", "Dauer: 01:03:10", "EUR: " + FormatAmount(1003.75),
                                       "EUR: " + FormatAmount(1003.75), "rbt.ATS: " + FormatAmount(1003.5),
                                       "rbt.EUR: " + FormatAmount(1003.5), ""}));
@@ -459,8 +459,8 @@ void TestMainWindow::nodeSelectionListsCallsAndTotals()
 
     // A node below: its path becomes the condition, innermost first.
     f.select({"Mobilnetz", "A1 Mobil", "12"});
-    QCOMPARE(w.CurrentWhere, QStringLiteral(" AND (Nebenstelle = '12') AND (Ziel = 'A1 Mobil') AND (Zone = 'Mobilnetz')"));
-    QCOMPARE(w.SumColumns, QStringLiteral("Zone,Ziel,Nebenstelle"));
+    QCOMPARE(w.currentWhere(), QStringLiteral(" AND (Nebenstelle = '12') AND (Ziel = 'A1 Mobil') AND (Zone = 'Mobilnetz')"));
+    QCOMPARE(w.sumColumns(), QStringLiteral("Zone,Ziel,Nebenstelle"));
     QCOMPARE(w.statusPanel(StatusPanel::Anrufe), QStringLiteral("1 Anruf"));
     QCOMPARE(w.statusPanel(StatusPanel::Dauer), QStringLiteral("Dauer: 00:00:30"));
     QVERIFY(w.grdGroup->isColumnVisible("Nebenstelle"));
@@ -479,8 +479,8 @@ void TestMainWindow::nodeSelectionListsCallsAndTotals()
     QCOMPARE(w.statusPanel(StatusPanel::Anrufe), QStringLiteral("2 Anrufe"));
 
     f.select({});
-    QCOMPARE(w.CurrentWhere, QString());
-    QCOMPARE(w.SumColumns, QStringLiteral("Zone"));
+    QCOMPARE(w.currentWhere(), QString());
+    QCOMPARE(w.sumColumns(), QStringLiteral("Zone"));
     QCOMPARE(w.statusPanel(StatusPanel::Anrufe), QStringLiteral("8 Anrufe"));
     QCOMPARE(w.qryGroup->rowCount(), 5);   // the sums keep the absent and the empty zone apart
     QVERIFY(!w.grdGroup->isColumnVisible("Ziel"));
@@ -489,8 +489,8 @@ void TestMainWindow::nodeSelectionListsCallsAndTotals()
     QCOMPARE(w.statusPanel(StatusPanel::Anrufe), QString());   // the rebuild cleared the panels, the lists stay as they were
     QVERIFY(w.qryDetails->isOpen());
     f.select({"Sonst"});
-    QCOMPARE(w.CurrentWhere, QStringLiteral(" AND IAS = 'S'"));
-    QCOMPARE(w.SumColumns, QStringLiteral("IAS,Zone"));
+    QCOMPARE(w.currentWhere(), QStringLiteral(" AND IAS = 'S'"));
+    QCOMPARE(w.sumColumns(), QStringLiteral("IAS,Zone"));
     QCOMPARE(w.statusPanel(StatusPanel::Text), QStringLiteral("Inland - Ausland "));
     QCOMPARE(w.statusPanel(StatusPanel::Anrufe), QStringLiteral("2 Anrufe"));
     f.select({"Sonst", ""});
@@ -498,7 +498,7 @@ void TestMainWindow::nodeSelectionListsCallsAndTotals()
     // The root lists every call, also the one without a class.
     f.select({});
     QCOMPARE(w.statusPanel(StatusPanel::Anrufe), QStringLiteral("8 Anrufe"));
-    QCOMPARE(w.SumColumns, QStringLiteral("IAS"));
+    QCOMPARE(w.sumColumns(), QStringLiteral("IAS"));
     QVERIFY(w.grdGroup->isColumnVisible("IAS") && !w.grdGroup->isColumnVisible("Zone"));
 }
 
@@ -511,12 +511,12 @@ void TestMainWindow::filterColoursTheHeader()
     // The command says so until its dialog exists, and leaves the filter alone.
     w.mnuFilterClick();
     QCOMPARE(f.shown(), QStringList{"Information: Diese Funktion ist noch nicht verfügbar."});
-    QVERIFY(w.FilterWhere.isEmpty() && !w.qryDetails->isOpen());
+    QVERIFY(w.filterWhere().isEmpty() && !w.qryDetails->isOpen());
     f.script.clear();
 
     // Before any node: all calls that match, one row of totals.
     w.setFilterWhere(" AND Sekunden > 15");
-    QCOMPARE(w.CurrentWhere, QStringLiteral(" AND Sekunden > 15"));
+    QCOMPARE(w.currentWhere(), QStringLiteral(" AND Sekunden > 15"));
     QCOMPARE(w.statusPanel(StatusPanel::Anrufe), QStringLiteral("4 Anrufe"));
     QCOMPARE(w.qryGroup->rowCount(), 1);
     for (const char* key : {"FilialeID", "Kostenstelle", "Nebenstelle", "Zone", "Ziel", "IAS"})
@@ -533,7 +533,7 @@ void TestMainWindow::filterColoursTheHeader()
 
     f.select({"Mobilnetz"});
     w.setFilterWhere(" AND Sekunden < 0");
-    QCOMPARE(w.CurrentWhere, QStringLiteral(" AND (Zone = 'Mobilnetz') AND Sekunden < 0"));
+    QCOMPARE(w.currentWhere(), QStringLiteral(" AND (Zone = 'Mobilnetz') AND Sekunden < 0"));
     QCOMPARE(w.statusPanel(StatusPanel::Anrufe), QStringLiteral("0 Anrufe"));
     QCOMPARE(w.statusPanel(StatusPanel::Dauer), QStringLiteral("Dauer: 00:00:00"));
     QCOMPARE(w.statusPanel(StatusPanel::Betrag), "EUR: " + FormatAmount(0));
@@ -547,10 +547,10 @@ void TestMainWindow::filterColoursTheHeader()
     // Right after a rebuild the root is selected: the first refresh is swallowed once.
     f.choose("Zonen");
     w.setFilterWhere(" AND Sekunden > 15");
-    QCOMPARE(w.CurrentWhere, QStringLiteral(" AND (Zone = 'Mobilnetz')"));
-    QVERIFY(!w.TreeRebuilt);
+    QCOMPARE(w.currentWhere(), QStringLiteral(" AND (Zone = 'Mobilnetz')"));
+    QVERIFY(!w.treeRebuilt());
     w.setFilterWhere(" AND Sekunden > 15");
-    QCOMPARE(w.CurrentWhere, QStringLiteral(" AND Sekunden > 15"));
+    QCOMPARE(w.currentWhere(), QStringLiteral(" AND Sekunden > 15"));
     QCOMPARE(f.shown(), QStringList());
 }
 
@@ -604,7 +604,7 @@ void TestMainWindow::databaseErrorsAreShownAndTheWindowStays()
     QVERIFY(w.trvGruppe->updatesEnabled());
 
     // The lists report the same way and stay closed.
-    QVERIFY(!w.TreeRebuilt);
+    QVERIFY(!w.treeRebuilt());
     f.select({"Mobilnetz"});
     QCOMPARE(f.script.shown.size(), 2);
     QVERIFY(!w.qryDetails->isOpen());

@@ -321,19 +321,19 @@ void TfrmMain::createToolBar()
     ToolBar1->setIconSize(QSize(16, 16));
     ToolBar1->setMinimumHeight(36);
 
-    auto button = [ToolBar1](int picture, const char* hint) {
+    auto button = [ToolBar1](ToolbarPicture picture, const char* hint) {
         QAction* a = ToolBar1->addAction(ToolbarIcon(picture), QString());
         a->setToolTip(QString::fromUtf8(hint));
         return a;
     };
-    tbtnOpenDatabase = button(0, "Laden einer externen Datei.");
+    tbtnOpenDatabase = button(ToolbarPicture::Open, "Laden einer externen Datei.");
     ToolBar1->addSeparator();
-    tbtnExcel = button(1, "Export");
-    tbtnReport = button(2, "Einzelgesprächs-Report");
-    tbtnSummen = button(3, "Summen-Report");
+    tbtnExcel = button(ToolbarPicture::Export, "Export");
+    tbtnReport = button(ToolbarPicture::CallReport, "Einzelgesprächs-Report");
+    tbtnSummen = button(ToolbarPicture::SumsReport, "Summen-Report");
     ToolBar1->addSeparator();
-    tbtnFilialen = button(4, "Zuordnen von ANummern zu Filialen.");
-    tbtnKostenstellen = button(5, "Zuordnen von Nebenstellen zu Kostenstellen.");
+    tbtnFilialen = button(ToolbarPicture::Filialen, "Zuordnen von ANummern zu Filialen.");
+    tbtnKostenstellen = button(ToolbarPicture::Kostenstellen, "Zuordnen von Nebenstellen zu Kostenstellen.");
 
     auto* spacer = new QWidget(ToolBar1);
     spacer->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
@@ -455,7 +455,7 @@ void TfrmMain::createStatusBar()
     for (int i = 0; i < kStatusPanelCount; ++i) {
         auto* label = new QLabel(strip);
         label->setObjectName(QStringLiteral("StatusPanel%1").arg(i));
-        const bool plain = i == 0 || i == kStatusPanelCount - 1;
+        const bool plain = StatusPanel(i) == StatusPanel::Text || StatusPanel(i) == StatusPanel::Reserve;
         label->setFrameStyle(plain ? QFrame::NoFrame : (QFrame::Panel | QFrame::Sunken));
         label->setAlignment(plain ? kLeft : Qt::AlignCenter);
         strip->addPanel(label, qMax(widths[i], fm.horizontalAdvance(QString::fromLatin1(samples[i])) + 10));
@@ -529,10 +529,11 @@ void TfrmMain::setStatusPanel(StatusPanel panel, const QString& text)
     const int index = int(panel);
     if (index < 0 || index >= kStatusPanelCount)
         return;
-    m_panels[index]->setText(text);
-    QString hint = m_panels[0]->text();
-    for (int i = 1; i < kStatusPanelCount - 1; ++i) {
-        const QString t = m_panels[i]->text();
+    panelLabel(panel)->setText(text);
+    QString hint = panelLabel(StatusPanel::Text)->text();
+    for (StatusPanel p : {StatusPanel::Anrufe, StatusPanel::Dauer, StatusPanel::Betrag, StatusPanel::BetragEuro,
+                          StatusPanel::Rabatt, StatusPanel::RabattEuro}) {
+        const QString t = panelLabel(p)->text();
         if (!t.isEmpty())
             hint += QStringLiteral(" .. ") + t;
     }
@@ -572,7 +573,7 @@ void TfrmMain::setWaitCursor(bool on)
 QString TfrmMain::statusPanel(StatusPanel panel) const
 {
     const int index = int(panel);
-    return index >= 0 && index < kStatusPanelCount ? m_panels[index]->text() : QString();
+    return index >= 0 && index < kStatusPanelCount ? panelLabel(panel)->text() : QString();
 }
 
 QString TfrmMain::statusHint() const
@@ -583,7 +584,7 @@ QString TfrmMain::statusHint() const
 void TfrmMain::showStatusNow()
 {
     if (isVisible())
-        m_panels[0]->repaint();
+        panelLabel(StatusPanel::Text)->repaint();
 }
 
 bool TfrmMain::eventFilter(QObject* watched, QEvent* event)
@@ -599,7 +600,7 @@ void TfrmMain::StatusBarDblClick()
 {
     QString text;
     for (int i = 0; i < kStatusPanelCount; ++i)
-        text += m_panels[i]->text() + QLatin1Char('\n');
+        text += panelLabel(StatusPanel(i))->text() + QLatin1Char('\n');
     messageOk(text, MsgKind::Information);
 }
 

@@ -42,6 +42,7 @@ public:
     QString statusPanel(StatusPanel panel) const;
     QString statusHint() const;
 
+    // The form's components, reachable by their names for the tests and the coming dialogs.
     QComboBox* cboGruppierung = nullptr;
     QTreeWidget* trvGruppe = nullptr;
     DataGrid* grdDetails = nullptr;
@@ -57,10 +58,14 @@ public:
     QAction *tbtnOpenDatabase = nullptr, *tbtnExcel = nullptr, *tbtnReport = nullptr, *tbtnSummen = nullptr,
             *tbtnFilialen = nullptr, *tbtnKostenstellen = nullptr;
 
-    QString FilterWhere;
-    QString CurrentWhere;
-    QString SumColumns;
-    bool TreeRebuilt = false;
+    // The condition of the filter in force, a run of " AND ..." conditions; empty without one.
+    const QString& filterWhere() const { return FilterWhere; }
+    // The condition of the lists shown: the selected node's conditions, then the filter's.
+    const QString& currentWhere() const { return CurrentWhere; }
+    // The sums list's columns for the selected node, comma-separated.
+    const QString& sumColumns() const { return SumColumns; }
+    // True from a tree's rebuild until the selection it made has been passed over.
+    bool treeRebuilt() const { return TreeRebuilt; }
 
     void cboGruppierungChange();
     void trvGruppeChange(QTreeWidgetItem* node);
@@ -111,8 +116,13 @@ private:
     void notAvailable();
     void toggleColumnChooser(bool open);
     void showStatusNow();
+    QLabel* panelLabel(StatusPanel panel) const { return m_panels[int(panel)]; }
 
     TdmMain& m_dm;
+    QString FilterWhere;
+    QString CurrentWhere;
+    QString SumColumns;
+    bool TreeRebuilt = false;
     QLabel* m_panels[kStatusPanelCount] = {};
     QString m_hint;
     QSplitter* Splitter2 = nullptr;
