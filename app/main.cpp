@@ -5,7 +5,6 @@
 #include "mainwindow/untMessageBoxes.h"
 
 #include <QApplication>
-#include <QMessageBox>
 
 #include <exception>
 
@@ -30,7 +29,7 @@ int main(int argc, char** argv)
         return rc;
     } catch (const std::exception& e) {
         RuboUi::install(nullptr);
-        QMessageBox::critical(nullptr, QStringLiteral("Fehler"), QString::fromUtf8(e.what()));
+        ShowMessageOkBox(nullptr, QString::fromUtf8(e.what()), RuboUi::MsgKind::Error);
         return 1;
     }
 }

@@ -1,7 +1,78 @@
+#include "database/RuboError.h"
 #include "database/SqlText.h"
 #include "mainwindow/Gruppierung.h"
+#include "support/TestDb.h"
 
 #include <QTest>
+
+namespace {
+
+// Eight calls. Zone 6 is absent and zone 7 empty; call 8 has no inland/abroad class. The amounts
+// are sums of quarters, so that every total is exact.
+void insertCalls(TestDb& t)
+{
+    t.db().execute(
+        "INSERT INTO EGN (ID, Zone, Ziel, Nebenstelle, IAS, Sekunden, Betrag, BetragEuro, Rabatt, RabattEuro, GZ) VALUES "
+        "(1, 'Mobilnetz', 'A1 Mobil', '11', 'I', 60, 1.5, 0.75, 1.5, 0.75, 'GZ'),"
+        "(2, 'Mobilnetz', 'A1 Mobil', '12', 'I', 30, 2.25, 1.25, 2, 1, 'NZ'),"
+        "(3, 'Mobilnetz', 'Magenta', '11', 'I', 3700, 1000, 500, 1000, 500, 'GZ'),"
+        "(4, 'Deutschland', 'Köln', '11', 'A', 10, 1, 0.5, 1, 0.5, 'GZ'),"
+        "(5, 'Côte d''Ivoire', 'Abidjan', '13', 'A', 20, 3, 1.5, 3, 1.5, 'NZ'),"
+        "(6, NULL, 'x', '14', 'S', 1, 0, 0, 0, 0, 'NZ'),"
+        "(7, '', 'x', '14', 'S', 1, 0, 0, 0, 0, 'NZ'),"
+        "(8, 'Deutschland', 'Köln', '12', '', 5, 1, 0.5, 1, 0.5, 'GZ')");
+}
+
+QString text(const QVariant& v)
+{
+    return v.isNull() ? QStringLiteral("<null>") : v.toString();
+}
+
+// Every row of a statement, its columns joined by "|".
+QStringList rowsOf(RuboDatabase& db, const QString& sql)
+{
+    QStringList rows;
+    RuboStatement stmt(db, sql);
+    while (stmt.step()) {
+        QStringList fields;
+        for (int i = 0; i < stmt.columnCount(); ++i)
+            fields << text(stmt.column(i));
+        rows << fields.join(QLatin1Char('|'));
+    }
+    return rows;
+}
+
+QList<int> callIds(RuboDatabase& db, const QString& sql)
+{
+    QList<int> ids;
+    RuboStatement stmt(db, sql);
+    int id = -1;
+    for (int i = 0; i < stmt.columnCount(); ++i)
+        if (stmt.columnName(i) == QLatin1String("ID"))
+            id = i;
+    while (stmt.step())
+        ids << stmt.column(id).toInt();
+    std::sort(ids.begin(), ids.end());
+    return ids;
+}
+
+QString totalsText(const Totals& t)
+{
+    return QStringList{QString::number(t.Sekunden), QString::number(t.Betrag), QString::number(t.BetragEuro),
+                       QString::number(t.Rabatt), QString::number(t.RabattEuro), QString::number(t.Anzahl)}
+        .join(QLatin1Char('|'));
+}
+
+// The tree as the nodes read, one dot per level: the order of the list is the tree's order.
+QStringList nodeTexts(const TreeNodes& tree)
+{
+    QStringList out;
+    for (const TreeNode& n : tree.nodes)
+        out << QString(n.level, QLatin1Char('.')) + n.text;
+    return out;
+}
+
+} // namespace
 
 class TestGruppierung : public QObject
 {
@@ -9,10 +80,14 @@ class TestGruppierung : public QObject
 
 private Q_SLOTS:
     void offersTheEightGroupingsInOrder();
-    void treeQueryTexts();
+    void treeNodesOfTheCalls_data();
+    void treeNodesOfTheCalls();
+    void treeReadingStopsWhenAsked();
     void nodeConditionsAndSumColumns_data();
     void nodeConditionsAndSumColumns();
-    void listQueries();
+    void listsOfANode_data();
+    void listsOfANode();
+    void sumsWithoutColumnsAndFailures();
 };
 
 void TestGruppierung::offersTheEightGroupingsInOrder()
@@ -30,20 +105,81 @@ void TestGruppierung::offersTheEightGroupingsInOrder()
     QVERIFY(!FindGruppierung("zonen"));
 }
 
-void TestGruppierung::treeQueryTexts()
+void TestGruppierung::treeNodesOfTheCalls_data()
 {
-    QCOMPARE(TreeQuerySql(*FindGruppierung("Nebenstellen"), QString()),
-             QStringLiteral("SELECT Nebenstelle, Zone, Ziel,Count(*) AS CntAnrufe, Sum(Betrag) AS SumBetrag, Sum(Sekunden) AS SumSekunden"
-                            " FROM EGN WHERE 1=1  GROUP BY Nebenstelle, Zone, Ziel ORDER BY Nebenstelle, Zone, Ziel"));
-    QCOMPARE(TreeQuerySql(*FindGruppierung("Filialen & Kostenstellen"), " AND GZ LIKE 'GZ'"),
-             QStringLiteral("SELECT FilialeID, Kostenstelle, Zone, Nebenstelle, Count(*) AS CntAnrufe, Sum(Betrag) AS SumBetrag, "
-                            "Sum(Sekunden) AS SumSekunden FROM EGN WHERE 1=1  AND GZ LIKE 'GZ' GROUP BY FilialeID, Kostenstelle, "
-                            "Zone, Nebenstelle ORDER BY FilialeID, Kostenstelle, Zone, Nebenstelle"));
-    QCOMPARE(TreeQuerySql(*FindGruppierung("Inland - Ausland"), " AND X"),
-             QStringLiteral("SELECT 'Inland' AS InlandAusland, Zone, Ziel, Nebenstelle FROM EGN WHERE IAS = 'I' AND X UNION"
-                            " SELECT 'Ausland' AS InlandAusland, Zone, Ziel, Nebenstelle FROM EGN WHERE IAS = 'A' AND X UNION"
-                            " SELECT 'Sonst' AS InlandAusland, Zone, Ziel, Nebenstelle FROM EGN WHERE IAS = 'S' AND X"
-                            " GROUP BY InlandAusland, Zone, Ziel, Nebenstelle ORDER BY 1, 2, 3, 4"));
+    QTest::addColumn<QString>("grouping");
+    QTest::addColumn<QString>("filter");
+    QTest::addColumn<QStringList>("nodes");
+    QTest::addColumn<QList<int>>("rowStart");
+
+    // The absent and the empty zone are one node: the second of their rows adds nothing.
+    QTest::newRow("Zonen") << "Zonen" << ""
+                           << QStringList{".", "..x", "...14", ".Côte d'Ivoire", "..Abidjan", "...13", ".Deutschland", "..Köln",
+                                          "...11", "...12", ".Mobilnetz", "..A1 Mobil", "...11", "...12", "..Magenta", "...11"}
+                           << QList<int>{0, 3, 3, 6, 9, 10, 13, 14, 16};
+    QTest::newRow("Ziele") << "Ziele" << ""
+                           << QStringList{".A1 Mobil", "..11", "..12", ".Abidjan", "..13", ".Köln", "..11", "..12", ".Magenta",
+                                          "..11", ".x", "..14"}
+                           << QList<int>{0, 2, 3, 5, 7, 8, 10, 12};
+    // The call without a class is in no branch of this tree.
+    QTest::newRow("Inland - Ausland")
+        << "Inland - Ausland" << ""
+        << QStringList{".Ausland", "..Côte d'Ivoire", "...Abidjan", "....13", "..Deutschland", "...Köln", "....11", ".Inland",
+                       "..Mobilnetz", "...A1 Mobil", "....11", "....12", "...Magenta", "....11", ".Sonst", "..", "...x", "....14"}
+        << QList<int>{0, 4, 7, 11, 12, 14, 18, 18};
+    QTest::newRow("Kostenstellen & Zonen, no cost centres")
+        << "Kostenstellen & Zonen" << " AND Zone = 'Deutschland'" << QStringList{".", "..Deutschland", "...11", "...12"}
+        << QList<int>{0, 3, 4};
+    QTest::newRow("filtered") << "Zonen" << " AND Sekunden > 15"
+                              << QStringList{".Côte d'Ivoire", "..Abidjan", "...13", ".Mobilnetz", "..A1 Mobil", "...11", "...12",
+                                             "..Magenta", "...11"}
+                              << QList<int>{0, 3, 6, 7, 9};
+    QTest::newRow("filter with a quoted apostrophe")
+        << "Nebenstellen" << " AND Zone = " + SqlQuoted("Côte d'Ivoire") << QStringList{".13", "..Côte d'Ivoire", "...Abidjan"}
+        << QList<int>{0, 3};
+    QTest::newRow("nothing matches") << "Zonen" << " AND Sekunden < 0" << QStringList{} << QList<int>{0};
+}
+
+void TestGruppierung::treeNodesOfTheCalls()
+{
+    QFETCH(QString, grouping);
+    QFETCH(QString, filter);
+    QFETCH(QStringList, nodes);
+    QFETCH(QList<int>, rowStart);
+    TestDb t;
+    insertCalls(t);
+    const TreeNodes tree = ReadTreeNodes(t.db(), *FindGruppierung(grouping), filter);
+    QCOMPARE(nodeTexts(tree), nodes);
+    QCOMPARE(QList<int>(tree.rowStart.begin(), tree.rowStart.end()), rowStart);
+    QCOMPARE(tree.rowCount(), int(rowStart.size()) - 1);
+    QVERIFY(!tree.cancelled);
+}
+
+void TestGruppierung::treeReadingStopsWhenAsked()
+{
+    TestDb t;
+    t.db().execute("WITH RECURSIVE c(n) AS (SELECT 1 UNION ALL SELECT n + 1 FROM c WHERE n < 3000) "
+                   "INSERT INTO EGN (Zone, Ziel, Nebenstelle) SELECT 'Z', 'Ziel', CAST(n AS TEXT) FROM c");
+    const Gruppierung& zonen = *FindGruppierung("Zonen");
+    QList<int> asked;
+    TreeNodes all = ReadTreeNodes(t.db(), zonen, QString(), [&](int rows) {
+        asked << rows;
+        return true;
+    });
+    QCOMPARE(asked, (QList<int>{1024, 2048}));
+    QVERIFY(!all.cancelled);
+    QCOMPARE(all.rowCount(), 3000);
+    QCOMPARE(int(all.nodes.size()), 3002);
+
+    asked.clear();
+    const TreeNodes part = ReadTreeNodes(t.db(), zonen, QString(), [&](int rows) {
+        asked << rows;
+        return rows < 2048;
+    });
+    QCOMPARE(asked, (QList<int>{1024, 2048}));
+    QVERIFY(part.cancelled);
+    QCOMPARE(part.rowCount(), 2048);
+    QCOMPARE(part.rowStart.back(), int(part.nodes.size()));
 }
 
 void TestGruppierung::nodeConditionsAndSumColumns_data()
@@ -96,17 +232,90 @@ void TestGruppierung::nodeConditionsAndSumColumns()
     QCOMPARE(s.sumColumns, sumColumns);
 }
 
-void TestGruppierung::listQueries()
+void TestGruppierung::listsOfANode_data()
 {
-    QCOMPARE(DetailSql(" AND (Zone = 'A')"), QStringLiteral("SELECT * FROM EGN WHERE (1=1) AND (Zone = 'A')"));
-    QCOMPARE(TotalsSql(""), QStringLiteral("SELECT SUM(Sekunden), SUM(Betrag), SUM(BetragEuro), SUM(Rabatt), SUM(RabattEuro), COUNT(*) FROM EGN WHERE (1=1)"));
-    QCOMPARE(GroupSql("Zone,Ziel", " AND X"),
-             QStringLiteral("SELECT Zone,Ziel,SUM(Sekunden) AS SumSekunden, SUM(Betrag) AS SumBetrag, SUM(BetragEuro) AS SumEuro, "
-                            "COUNT(*) AS Anzahl, SUM(Rabatt) AS SumRabatt, SUM(RabattEuro) AS SumRabattEuro FROM EGN WHERE (1=1) AND X"
-                            " GROUP BY Zone,Ziel"));
-    QVERIFY(!GroupSql("", "").contains("GROUP BY"));
-    QVERIFY(GroupSql("", "").startsWith("SELECT SUM(Sekunden)"));
+    QTest::addColumn<QString>("grouping");
+    QTest::addColumn<QStringList>("path");
+    QTest::addColumn<QString>("filter");
+    QTest::addColumn<QList<int>>("calls");
+    QTest::addColumn<QString>("totals");   // Sekunden|Betrag|BetragEuro|Rabatt|RabattEuro|Anzahl
+    QTest::addColumn<QStringList>("sums");  // sums columns, then SumSekunden|SumBetrag|SumEuro|Anzahl|SumRabatt|SumRabattEuro
+
+    // The sums list keeps the absent and the empty zone apart, though the tree shows one node.
+    QTest::newRow("Zonen root") << "Zonen" << QStringList{} << "" << QList<int>{1, 2, 3, 4, 5, 6, 7, 8}
+                                << "3827|1008.75|504.5|1008.5|504.25|8"
+                                << QStringList{"<null>|1|0|0|1|0|0", "Côte d'Ivoire|20|3|1.5|1|3|1.5", "Deutschland|15|2|1|2|2|1",
+                                               "Mobilnetz|3790|1003.75|502|3|1003.5|501.75", "|1|0|0|1|0|0"};
+    QTest::newRow("zone") << "Zonen" << QStringList{"Mobilnetz"} << "" << QList<int>{1, 2, 3}
+                          << "3790|1003.75|502|1003.5|501.75|3"
+                          << QStringList{"Mobilnetz|A1 Mobil|90|3.75|2|2|3.5|1.75", "Mobilnetz|Magenta|3700|1000|500|1|1000|500"};
+    QTest::newRow("extension") << "Zonen" << QStringList{"Mobilnetz", "A1 Mobil", "12"} << "" << QList<int>{2}
+                               << "30|2.25|1.25|2|1|1" << QStringList{"Mobilnetz|A1 Mobil|12|30|2.25|1.25|1|2|1"};
+    QTest::newRow("apostrophe in the zone") << "Zonen" << QStringList{"Côte d'Ivoire"} << "" << QList<int>{5}
+                                            << "20|3|1.5|3|1.5|1" << QStringList{"Côte d'Ivoire|Abidjan|20|3|1.5|1|3|1.5"};
+    QTest::newRow("zone without text") << "Zonen" << QStringList{""} << "" << QList<int>{6, 7} << "2|0|0|0|0|2"
+                                       << QStringList{"<null>|x|1|0|0|1|0|0", "|x|1|0|0|1|0|0"};
+    QTest::newRow("filter on a node") << "Zonen" << QStringList{"Mobilnetz"} << " AND GZ = 'GZ'" << QList<int>{1, 3}
+                                      << "3760|1001.5|500.75|1001.5|500.75|2"
+                                      << QStringList{"Mobilnetz|A1 Mobil|60|1.5|0.75|1|1.5|0.75",
+                                                     "Mobilnetz|Magenta|3700|1000|500|1|1000|500"};
+    QTest::newRow("nothing matches") << "Zonen" << QStringList{} << " AND Sekunden < 0" << QList<int>{} << "0|0|0|0|0|0"
+                                     << QStringList{};
+    // The root lists every call, also the one without a class.
+    QTest::newRow("Inland - Ausland root") << "Inland - Ausland" << QStringList{} << "" << QList<int>{1, 2, 3, 4, 5, 6, 7, 8}
+                                           << "3827|1008.75|504.5|1008.5|504.25|8"
+                                           << QStringList{"A|30|4|2|2|4|2", "I|3790|1003.75|502|3|1003.5|501.75",
+                                                          "S|2|0|0|2|0|0", "|5|1|0.5|1|1|0.5"};
+    QTest::newRow("Sonst") << "Inland - Ausland" << QStringList{"Sonst"} << "" << QList<int>{6, 7} << "2|0|0|0|0|2"
+                           << QStringList{"S|<null>|1|0|0|1|0|0", "S||1|0|0|1|0|0"};
+    QTest::newRow("Ausland zone") << "Inland - Ausland" << QStringList{"Ausland", "Deutschland"} << "" << QList<int>{4}
+                                  << "10|1|0.5|1|0.5|1" << QStringList{"A|Deutschland|Köln|10|1|0.5|1|1|0.5"};
+}
+
+void TestGruppierung::listsOfANode()
+{
+    QFETCH(QString, grouping);
+    QFETCH(QStringList, path);
+    QFETCH(QString, filter);
+    QFETCH(QList<int>, calls);
+    QFETCH(QString, totals);
+    QFETCH(QStringList, sums);
+    TestDb t;
+    insertCalls(t);
+    const NodeSelection s = SelectNode(*FindGruppierung(grouping), path);
+    const QString currentWhere = s.nodeCondition + filter;
+
+    QCOMPARE(callIds(t.db(), DetailSql(currentWhere)), calls);
+    QCOMPARE(totalsText(ReadTotals(t.db(), currentWhere)), totals);
+    QCOMPARE(rowsOf(t.db(), TotalsSql(currentWhere)).size(), 1);
+    QStringList groups = rowsOf(t.db(), GroupSql(s.sumColumns, currentWhere));
+    groups.sort();
+    QCOMPARE(groups, sums);
+}
+
+void TestGruppierung::sumsWithoutColumnsAndFailures()
+{
+    TestDb t;
+    insertCalls(t);
+    // Without sums columns the sums list is one row of totals, even when no call matches.
+    QCOMPARE(rowsOf(t.db(), GroupSql(QString(), QString())), QStringList{"3827|1008.75|504.5|8|1008.5|504.25"});
+    QCOMPARE(rowsOf(t.db(), GroupSql(QString(), " AND Sekunden < 0")),
+             QStringList{"<null>|<null>|<null>|0|<null>|<null>"});
     QCOMPARE(SqlQuoted("it's"), QStringLiteral("'it''s'"));
+
+    // A condition the engine rejects is reported with the engine's words, for the window to show.
+    for (int which = 0; which < 2; ++which) {
+        QString message;
+        try {
+            if (which == 0)
+                ReadTreeNodes(t.db(), *FindGruppierung("Ziele"), " AND Unbekannt = 1");
+            else
+                ReadTotals(t.db(), " AND Unbekannt = 1");
+        } catch (const RuboError& e) {
+            message = e.message();
+        }
+        QVERIFY2(message.contains("Unbekannt"), qPrintable(QString::number(which) + ": " + message));
+    }
 }
 
 QTEST_GUILESS_MAIN(TestGruppierung)

@@ -38,14 +38,21 @@ private Q_SLOTS:
 
 void TestIcons::toolbarPicturesAreDrawn()
 {
-    for (int i = 0; i < 6; ++i) {
-        const QIcon icon = ToolbarIcon(i);
+    QList<QImage> pictures;
+    for (int i = 0; i < kToolbarPictureCount; ++i) {
+        const QIcon icon = ToolbarIcon(ToolbarPicture(i));
         QVERIFY2(!icon.isNull(), qPrintable(QString::number(i)));
         for (int size : {16, 48})
             QVERIFY2(opaquePixels(icon, size) > size * size / 10, qPrintable(QStringLiteral("%1 at %2").arg(i).arg(size)));
+        pictures << icon.pixmap(16, 16).toImage();
     }
-    QVERIFY(ToolbarIcon(6).isNull());
-    QVERIFY(ToolbarIcon(-1).isNull());
+    // Six buttons, six different pictures: a button showing another one's picture misleads.
+    for (int i = 0; i < pictures.size(); ++i)
+        for (int j = i + 1; j < pictures.size(); ++j)
+            QVERIFY2(pictures[i] != pictures[j], qPrintable(QStringLiteral("%1 and %2").arg(i).arg(j)));
+    QCOMPARE(int(ToolbarPicture::Kostenstellen), kToolbarPictureCount - 1);
+    QVERIFY(ToolbarIcon(ToolbarPicture(kToolbarPictureCount)).isNull());
+    QVERIFY(ToolbarIcon(ToolbarPicture(-1)).isNull());
     QVERIFY(opaquePixels(ApplicationIcon(), 256) > 256 * 256 / 4);
 }
 

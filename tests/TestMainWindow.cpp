@@ -1,18 +1,24 @@
 #include "database/Conversions.h"
 #include "toolkit/DataGrid.h"
 #include "toolkit/SqlPagedModel.h"
+#include "support/RecordingUi.h"
 #include "support/TestDb.h"
+#include "mainwindow/untDialogs.h"
 #include "mainwindow/untMain.h"
 
 #include <QAction>
 #include <QComboBox>
+#include <QDialog>
 #include <QDir>
+#include <QFileDialog>
 #include <QLabel>
+#include <QLineEdit>
 #include <QRegularExpression>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QStatusBar>
 #include <QTest>
+#include <QTimer>
 #include <QTreeWidget>
 
 namespace {
@@ -24,25 +30,25 @@ QByteArray callLine(int number, const QByteArray& zone, const QByteArray& target
     return f.join('\t') + "\r\n";
 }
 
-// The main window over a fresh database, installed as the user interface, with every box recorded.
+// The main window over a fresh database, installed as the user interface, with every box and
+// dialog answered by the script.
 struct Fixture
 {
+    DialogScript script;
     TestDb t;
     TfrmMain w{t.dm()};
-    QStringList messages;
-    QStringList questions;
-    bool answer = false;
 
-    Fixture()
-    {
-        RuboUi::install(&w);
-        w.messageBoxHook = [this](const QString& text, RuboUi::MsgKind) { messages << text; };
-        w.questionHook = [this](const QString& text) {
-            questions << text;
-            return answer;
-        };
-    }
+    Fixture() { RuboUi::install(&w); }
     ~Fixture() { RuboUi::install(nullptr); }
+
+    // What the user saw, each as "title: text" (a file dialog's text is its folder).
+    QStringList shown() const
+    {
+        QStringList out;
+        for (const DialogScript::Shown& s : script.shown)
+            out << s.title + QStringLiteral(": ") + s.text;
+        return out;
+    }
 
     void exec(const QString& sql) { t.db().execute(sql); }
     void choose(const QString& grouping)
@@ -66,7 +72,7 @@ struct Fixture
     QStringList panels() const
     {
         QStringList p;
-        for (int i = 0; i < 8; ++i)
+        for (int i = 0; i < kStatusPanelCount; ++i)
             p << w.statusPanel(StatusPanel(i));
         return p;
     }
@@ -113,12 +119,14 @@ private Q_SLOTS:
     void startsEmptyWithTheCommandsOfTheMenu();
     void statusBarHintAndDoubleClick();
     void loadsChosenFilesAndDeletesAll();
+    void loadDialogOffersTheKnownFormats();
     void buildsTheTree_data();
     void buildsTheTree();
     void nodeSelectionListsCallsAndTotals();
     void filterColoursTheHeader();
     void sortingIsRefusedAboveTheLimit();
     void databaseErrorsAreShownAndTheWindowStays();
+    void dialogsAreAnsweredByTheScript();
 };
 
 void TestMainWindow::initTestCase()
@@ -152,7 +160,7 @@ void TestMainWindow::startsEmptyWithTheCommandsOfTheMenu()
     QVERIFY(w.grdGroup->isHidden() || w.findChild<QWidget*>("panelInfo")->isHidden());
     QCOMPARE(f.panels(), QStringList(8, QString()));
     QVERIFY(!w.qryDetails->isOpen());
-    QVERIFY(w.FilterWhere.isEmpty() && w.CurrentWhere.isEmpty() && w.SumColumns.isEmpty());
+    QVERIFY(w.filterWhere().isEmpty() && w.currentWhere().isEmpty() && w.sumColumns().isEmpty());
 
     struct Item
     {
@@ -229,7 +237,7 @@ void TestMainWindow::startsEmptyWithTheCommandsOfTheMenu()
 
     // Commands whose dialogs are not there yet say so instead of doing nothing.
     w.mnuInfo->trigger();
-    QCOMPARE(f.messages, QStringList{"Diese Funktion ist noch nicht verfügbar."});
+    QCOMPARE(f.shown(), QStringList{"Information: Diese Funktion ist noch nicht verfügbar."});
 }
 
 void TestMainWindow::statusBarHintAndDoubleClick()
@@ -250,7 +258,7 @@ void TestMainWindow::statusBarHintAndDoubleClick()
     QCOMPARE(w.statusHint(), QString());
     w.show();
     QTest::mouseDClick(w.statusBar(), Qt::LeftButton);
-    QCOMPARE(f.messages, QStringList{QString(8, QLatin1Char('\n'))});
+    QCOMPARE(f.shown(), QStringList{"Information: " + QString(8, QLatin1Char('\n'))});
 }
 
 void TestMainWindow::loadsChosenFilesAndDeletesAll()
@@ -262,14 +270,11 @@ void TestMainWindow::loadsChosenFilesAndDeletesAll()
                                f.t.writeFile("a.edi", callLine(3, "Deutschland", "Köln")),
                                f.t.writeFile("c.edi", callLine(4, "Mobilnetz", "B1"))};
     QCOMPARE(w.lastOpenFolder(), QDir::current().filePath("Data"));
-    int dialogs = 0;
-    w.openFilesHook = [&] {
-        ++dialogs;
-        return dialogs == 1 ? files : QStringList();
-    };
+    f.script.fileNames = {files};
     w.mnuLoeschen->setEnabled(false);
     w.mnuOeffnenClick();
-    QCOMPARE(f.messages, QStringList());
+    QCOMPARE(f.shown(), QStringList{"EGN Datei öffnen: " + QDir::current().filePath("Data")});
+    f.script.clear();
     QCOMPARE(f.t.scalar("SELECT COUNT(*) FROM EGN").toInt(), 4);
     QStringList loaded;
     RuboStatement s(f.t.db(), "SELECT DateiName FROM GeladeneDateien ORDER BY DateiID");
@@ -283,33 +288,40 @@ void TestMainWindow::loadsChosenFilesAndDeletesAll()
     QCOMPARE(QDir(w.lastOpenFolder()), QDir(folder));
     w.setStatusPanel(StatusPanel::Text, "bleibt");
     w.mnuOeffnenClick();
-    QCOMPARE(dialogs, 2);
+    QCOMPARE(f.script.shown.size(), 1);
+    QCOMPARE(f.script.shown[0].kind, DialogScript::Kind::OpenFiles);
+    QCOMPARE(QDir(f.script.shown[0].text), QDir(folder));
     QCOMPARE(w.statusPanel(StatusPanel::Text), QStringLiteral("bleibt"));
+    QCOMPARE(f.t.scalar("SELECT COUNT(*) FROM EGN").toInt(), 4);
+    f.script.clear();
 
     f.choose("Zonen");
     f.select({"Mobilnetz"});
     QVERIFY(w.mnuExport->isEnabled() && w.tbtnReport->isEnabled());
 
-    f.answer = false;
+    f.script.answers = {false};
     w.mnuLoeschenClick();
-    QCOMPARE(f.questions, QStringList{"Wollen Sie wirklich alle Anrufe aus der internen DB löschen ?"});
+    QCOMPARE(f.shown(), QStringList{"Bestätigung: Wollen Sie wirklich alle Anrufe aus der internen DB löschen ?"});
     QCOMPARE(f.panels(), QStringList(8, QString()));
     QCOMPARE(f.t.scalar("SELECT COUNT(*) FROM EGN").toInt(), 4);
     QVERIFY(w.qryDetails->isOpen());
 
     // A deletion that fails keeps the calls and the list of their files together.
-    f.answer = true;
+    f.script.clear();
+    f.script.defaultAnswer = true;
     f.t.db().execute("CREATE TRIGGER gesperrt BEFORE DELETE ON EGN BEGIN SELECT RAISE(ABORT, 'EGN gesperrt'); END");
     w.mnuLoeschenClick();
-    QCOMPARE(f.messages, QStringList{"Das Löschen der Tabelle EGN hat nicht funktioniert !\nEGN gesperrt"});
+    QCOMPARE(f.shown(), (QStringList{"Bestätigung: Wollen Sie wirklich alle Anrufe aus der internen DB löschen ?",
+                                     "Information: Das Löschen der Tabelle EGN hat nicht funktioniert !\nEGN gesperrt"}));
     QCOMPARE(f.panels(), QStringList(8, QString()));
     QCOMPARE(f.t.scalar("SELECT COUNT(*) FROM EGN").toInt(), 4);
     QCOMPARE(f.t.scalar("SELECT COUNT(*) FROM GeladeneDateien").toInt(), 3);
     QVERIFY(w.mnuLoeschen->isEnabled() && !f.t.db().inTransaction());
     f.t.db().execute("DROP TRIGGER gesperrt");
-    f.messages.clear();
+    f.script.clear();
 
     w.mnuLoeschenClick();
+    QCOMPARE(f.script.texts(), QStringList{"Wollen Sie wirklich alle Anrufe aus der internen DB löschen ?"});
     QCOMPARE(w.statusPanel(StatusPanel::Text), QStringLiteral("Es wurden 4 Einträge gelöscht."));
     QCOMPARE(f.t.scalar("SELECT COUNT(*) FROM EGN").toInt(), 0);
     QCOMPARE(f.t.scalar("SELECT COUNT(*) FROM GeladeneDateien").toInt(), 0);
@@ -331,6 +343,45 @@ void TestMainWindow::loadsChosenFilesAndDeletesAll()
     QCOMPARE(w.cboGruppierung->currentIndex(), -1);
     QCOMPARE(w.trvGruppe->topLevelItemCount(), 0);
     QCOMPARE(f.panels(), (QStringList{"Programm wird beendet", "", "", "", "", "", "", ""}));
+}
+
+void TestMainWindow::loadDialogOffersTheKnownFormats()
+{
+    // The real dialog, no script. It is only looked at and then cancelled: choosing a file in it
+    // races with its reading of the folder in the background.
+    TestDb t;
+    TfrmMain w(t.dm());
+    RecordingUi ui;
+    QString title;
+    QStringList filters;
+    QString selectedFilter;
+    QFileDialog::FileMode mode = QFileDialog::AnyFile;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (auto* dialog = qobject_cast<QFileDialog*>(modal)) {
+            title = dialog->windowTitle();
+            filters = dialog->nameFilters();
+            selectedFilter = dialog->selectedNameFilter();
+            mode = dialog->fileMode();
+        }
+        if (modal)
+            modal->close();
+    });
+    poll.start(10);
+    w.setStatusPanel(StatusPanel::Text, "bleibt");
+    w.mnuOeffnenClick();
+    poll.stop();
+    QCOMPARE(title, QStringLiteral("EGN Datei öffnen"));
+    QCOMPARE(filters, (QStringList{"Alle bekannten Formate (*.mdb;*.csv;*.edi;*.zip)", "DRAVIK Einzelgesprächs-Nachweis TSV-2 (*.edi)",
+                                   "Character Seperated Values (*.csv)", "Komprimierte Dateien (*.zip)",
+                                   "Access Datenbank (*.mdb)", "Alle Dateien"}));
+    QCOMPARE(selectedFilter, filters.value(0));
+    QCOMPARE(mode, QFileDialog::ExistingFiles);
+    // Cancelled: nothing loaded, nothing said.
+    QCOMPARE(ui.messages, QStringList());
+    QCOMPARE(w.statusPanel(StatusPanel::Text), QStringLiteral("bleibt"));
+    QCOMPARE(t.scalar("SELECT COUNT(*) FROM EGN").toInt(), 0);
 }
 
 void TestMainWindow::buildsTheTree_data()
@@ -372,7 +423,7 @@ void TestMainWindow::buildsTheTree()
     QVERIFY(root->isExpanded());
     for (int i = 0; i < root->childCount(); ++i)
         QVERIFY(!root->child(i)->isExpanded());
-    QVERIFY(f.w.TreeRebuilt);
+    QVERIFY(f.w.treeRebuilt());
     QVERIFY(f.w.trvGruppe->updatesEnabled());
     QVERIFY(!root->icon(0).isNull() && !root->child(0)->icon(0).isNull());
     // The selection made by the rebuild itself lists nothing.
@@ -392,9 +443,9 @@ void TestMainWindow::nodeSelectionListsCallsAndTotals()
     f.choose("Zonen");
 
     f.select({"Mobilnetz"});
-    QVERIFY(!w.TreeRebuilt);
-    QCOMPARE(w.CurrentWhere, QStringLiteral(" AND (Zone = 'Mobilnetz')"));
-    QCOMPARE(w.SumColumns, QStringLiteral("Zone,Ziel"));
+    QVERIFY(!w.treeRebuilt());
+    QCOMPARE(w.currentWhere(), QStringLiteral(" AND (Zone = 'Mobilnetz')"));
+    QCOMPARE(w.sumColumns(), QStringLiteral("Zone,Ziel"));
     QCOMPARE(f.panels(), (QStringList{"Zonen ", "3 Anrufe", "Dauer: 01:03:10", "EUR: " + FormatAmount(1003.75),
                                       "EUR: " + FormatAmount(1003.75), "rbt.ATS: " + FormatAmount(1003.5),
                                       "rbt.EUR: " + FormatAmount(1003.5), ""}));
@@ -409,15 +460,15 @@ void TestMainWindow::nodeSelectionListsCallsAndTotals()
 
     // A node below: its path becomes the condition, innermost first.
     f.select({"Mobilnetz", "A1 Mobil", "12"});
-    QCOMPARE(w.CurrentWhere, QStringLiteral(" AND (Nebenstelle = '12') AND (Ziel = 'A1 Mobil') AND (Zone = 'Mobilnetz')"));
-    QCOMPARE(w.SumColumns, QStringLiteral("Zone,Ziel,Nebenstelle"));
+    QCOMPARE(w.currentWhere(), QStringLiteral(" AND (Nebenstelle = '12') AND (Ziel = 'A1 Mobil') AND (Zone = 'Mobilnetz')"));
+    QCOMPARE(w.sumColumns(), QStringLiteral("Zone,Ziel,Nebenstelle"));
     QCOMPARE(w.statusPanel(StatusPanel::Anrufe), QStringLiteral("1 Anruf"));
     QCOMPARE(w.statusPanel(StatusPanel::Dauer), QStringLiteral("Dauer: 00:00:30"));
     QVERIFY(w.grdGroup->isColumnVisible("Nebenstelle"));
 
     // The apostrophe of a zone name is part of the value, not of the statement.
     f.select({"Côte d'Ivoire"});
-    QCOMPARE(f.messages, QStringList());
+    QCOMPARE(f.shown(), QStringList());
     QCOMPARE(w.statusPanel(StatusPanel::Anrufe), QStringLiteral("1 Anruf"));
     QCOMPARE(w.qryDetails->value(0, "Ziel").toString(), QStringLiteral("Abidjan"));
     // No discount: panels 5 and 6 stay empty.
@@ -429,8 +480,8 @@ void TestMainWindow::nodeSelectionListsCallsAndTotals()
     QCOMPARE(w.statusPanel(StatusPanel::Anrufe), QStringLiteral("2 Anrufe"));
 
     f.select({});
-    QCOMPARE(w.CurrentWhere, QString());
-    QCOMPARE(w.SumColumns, QStringLiteral("Zone"));
+    QCOMPARE(w.currentWhere(), QString());
+    QCOMPARE(w.sumColumns(), QStringLiteral("Zone"));
     QCOMPARE(w.statusPanel(StatusPanel::Anrufe), QStringLiteral("8 Anrufe"));
     QCOMPARE(w.qryGroup->rowCount(), 5);   // the sums keep the absent and the empty zone apart
     QVERIFY(!w.grdGroup->isColumnVisible("Ziel"));
@@ -439,8 +490,8 @@ void TestMainWindow::nodeSelectionListsCallsAndTotals()
     QCOMPARE(w.statusPanel(StatusPanel::Anrufe), QString());   // the rebuild cleared the panels, the lists stay as they were
     QVERIFY(w.qryDetails->isOpen());
     f.select({"Sonst"});
-    QCOMPARE(w.CurrentWhere, QStringLiteral(" AND IAS = 'S'"));
-    QCOMPARE(w.SumColumns, QStringLiteral("IAS,Zone"));
+    QCOMPARE(w.currentWhere(), QStringLiteral(" AND IAS = 'S'"));
+    QCOMPARE(w.sumColumns(), QStringLiteral("IAS,Zone"));
     QCOMPARE(w.statusPanel(StatusPanel::Text), QStringLiteral("Inland - Ausland "));
     QCOMPARE(w.statusPanel(StatusPanel::Anrufe), QStringLiteral("2 Anrufe"));
     f.select({"Sonst", ""});
@@ -448,7 +499,7 @@ void TestMainWindow::nodeSelectionListsCallsAndTotals()
     // The root lists every call, also the one without a class.
     f.select({});
     QCOMPARE(w.statusPanel(StatusPanel::Anrufe), QStringLiteral("8 Anrufe"));
-    QCOMPARE(w.SumColumns, QStringLiteral("IAS"));
+    QCOMPARE(w.sumColumns(), QStringLiteral("IAS"));
     QVERIFY(w.grdGroup->isColumnVisible("IAS") && !w.grdGroup->isColumnVisible("Zone"));
 }
 
@@ -458,21 +509,15 @@ void TestMainWindow::filterColoursTheHeader()
     insertSampleCalls(f);
     TfrmMain& w = f.w;
 
+    // The command says so until its dialog exists, and leaves the filter alone.
     w.mnuFilterClick();
-    QCOMPARE(f.messages, QStringList{"Diese Funktion ist noch nicht verfügbar."});
-
-    QString next = " AND Sekunden < 0";
-    bool accept = true;
-    w.filterDialogHook = [&](QString& filterWhere) {
-        if (accept)
-            filterWhere = next;
-        return accept;
-    };
+    QCOMPARE(f.shown(), QStringList{"Information: Diese Funktion ist noch nicht verfügbar."});
+    QVERIFY(w.filterWhere().isEmpty() && !w.qryDetails->isOpen());
+    f.script.clear();
 
     // Before any node: all calls that match, one row of totals.
-    next = " AND Sekunden > 15";
-    w.mnuFilterClick();
-    QCOMPARE(w.CurrentWhere, next);
+    w.setFilterWhere(" AND Sekunden > 15");
+    QCOMPARE(w.currentWhere(), QStringLiteral(" AND Sekunden > 15"));
     QCOMPARE(w.statusPanel(StatusPanel::Anrufe), QStringLiteral("4 Anrufe"));
     QCOMPARE(w.qryGroup->rowCount(), 1);
     for (const char* key : {"FilialeID", "Kostenstelle", "Nebenstelle", "Zone", "Ziel", "IAS"})
@@ -480,35 +525,34 @@ void TestMainWindow::filterColoursTheHeader()
     QCOMPARE(w.grdDetails->headerBackground(), QColor(0, 128, 128));
     QCOMPARE(w.grdDetails->headerText(), QColor(Qt::white));
 
+    // The filter also narrows the tree built next.
     f.choose("Zonen");
+    QCOMPARE(treeDump(w.trvGruppe), (QStringList{"Anrufe", ".Côte d'Ivoire", "..Abidjan", "...13", ".Mobilnetz", "..A1 Mobil",
+                                                 "...11", "...12", "..Magenta", "...11"}));
+    w.setFilterWhere(QString());
+    f.choose("Zonen");
+
     f.select({"Mobilnetz"});
-    next = " AND Sekunden < 0";
-    w.mnuFilterClick();
-    QCOMPARE(w.CurrentWhere, QStringLiteral(" AND (Zone = 'Mobilnetz') AND Sekunden < 0"));
+    w.setFilterWhere(" AND Sekunden < 0");
+    QCOMPARE(w.currentWhere(), QStringLiteral(" AND (Zone = 'Mobilnetz') AND Sekunden < 0"));
     QCOMPARE(w.statusPanel(StatusPanel::Anrufe), QStringLiteral("0 Anrufe"));
     QCOMPARE(w.statusPanel(StatusPanel::Dauer), QStringLiteral("Dauer: 00:00:00"));
+    QCOMPARE(w.statusPanel(StatusPanel::Betrag), "EUR: " + FormatAmount(0));
     QCOMPARE(w.qryGroup->rowCount(), 0);
 
-    // A dialog left without OK changes nothing.
-    accept = false;
-    w.mnuFilterClick();
-    QCOMPARE(w.FilterWhere, QStringLiteral(" AND Sekunden < 0"));
-
-    accept = true;
-    next.clear();
-    w.mnuFilterClick();
+    w.setFilterWhere(QString());
     QCOMPARE(w.statusPanel(StatusPanel::Anrufe), QStringLiteral("3 Anrufe"));
     QVERIFY(!w.grdDetails->headerBackground().isValid());
     QVERIFY(!w.grdDetails->headerText().isValid());
 
     // Right after a rebuild the root is selected: the first refresh is swallowed once.
     f.choose("Zonen");
-    next = " AND Sekunden > 15";
-    w.mnuFilterClick();
-    QCOMPARE(w.CurrentWhere, QStringLiteral(" AND (Zone = 'Mobilnetz')"));
-    QVERIFY(!w.TreeRebuilt);
-    w.mnuFilterClick();
-    QCOMPARE(w.CurrentWhere, QStringLiteral(" AND Sekunden > 15"));
+    w.setFilterWhere(" AND Sekunden > 15");
+    QCOMPARE(w.currentWhere(), QStringLiteral(" AND (Zone = 'Mobilnetz')"));
+    QVERIFY(!w.treeRebuilt());
+    w.setFilterWhere(" AND Sekunden > 15");
+    QCOMPARE(w.currentWhere(), QStringLiteral(" AND Sekunden > 15"));
+    QCOMPARE(f.shown(), QStringList());
 }
 
 void TestMainWindow::sortingIsRefusedAboveTheLimit()
@@ -550,25 +594,74 @@ void TestMainWindow::databaseErrorsAreShownAndTheWindowStays()
     const QStringList before = treeDump(w.trvGruppe);
 
     // A filter the engine rejects: the tree keeps its nodes and stays usable.
-    w.FilterWhere = " AND Unbekannt = 1";
+    w.setFilterWhere(" AND Unbekannt = 1");
+    QCOMPARE(f.shown(), QStringList());   // the root selected by the rebuild lists nothing
     f.choose("Ziele");
-    QCOMPARE(f.messages.size(), 1);
-    QVERIFY2(f.messages.first().contains("Unbekannt"), qPrintable(f.messages.first()));
+    QCOMPARE(f.script.shown.size(), 1);
+    QCOMPARE(f.script.shown[0].kind, DialogScript::Kind::Information);
+    QVERIFY2(f.script.shown[0].text.contains("Unbekannt"), qPrintable(f.script.shown[0].text));
     QCOMPARE(treeDump(w.trvGruppe), before);
     QCOMPARE(w.cboGruppierung->currentText(), QStringLiteral("Zonen"));
     QVERIFY(w.trvGruppe->updatesEnabled());
 
     // The lists report the same way and stay closed.
-    w.TreeRebuilt = false;
+    QVERIFY(!w.treeRebuilt());
     f.select({"Mobilnetz"});
-    QCOMPARE(f.messages.size(), 2);
+    QCOMPARE(f.script.shown.size(), 2);
     QVERIFY(!w.qryDetails->isOpen());
     QVERIFY(!w.mnuExport->isEnabled());
 
-    w.FilterWhere.clear();
+    w.setFilterWhere(QString());
+    QCOMPARE(f.script.shown.size(), 2);
+    QCOMPARE(w.statusPanel(StatusPanel::Anrufe), QStringLiteral("3 Anrufe"));
     f.select({"Deutschland"});
-    QCOMPARE(f.messages.size(), 2);
+    QCOMPARE(f.script.shown.size(), 2);
     QCOMPARE(w.statusPanel(StatusPanel::Anrufe), QStringLiteral("2 Anrufe"));
+}
+
+void TestMainWindow::dialogsAreAnsweredByTheScript()
+{
+    DialogScript script;
+    QDialog dialog;
+    dialog.setObjectName("frmFilter");
+    dialog.setWindowTitle("Filter");
+    auto* edit = new QLineEdit(&dialog);
+    // An answer works on the real dialog, as the user would, then closes it.
+    script.dialogResults << [](QDialog& d) {
+        d.findChild<QLineEdit*>()->setText("0664*");
+        return int(QDialog::Accepted);
+    };
+    QCOMPARE(ExecDialog(dialog), int(QDialog::Accepted));
+    QCOMPARE(edit->text(), QStringLiteral("0664*"));
+    // With no answer left the user closes the dialog.
+    QCOMPARE(ExecDialog(dialog), int(QDialog::Rejected));
+
+    script.answers = {true};
+    QVERIFY(ShowAskYesNoBox(nullptr, "Erste?"));
+    QVERIFY(!ShowAskYesNoBox(nullptr, "Zweite?"));
+    ShowMessageOkBox(nullptr, "Kaputt", RuboUi::MsgKind::Error);
+    QCOMPARE(GetOpenFileNames(nullptr, "Öffnen", "/tmp", {"Alle Dateien"}), QStringList());
+    QCOMPARE(script.texts(), (QStringList{"Erste?", "Zweite?", "Kaputt"}));
+    QCOMPARE(script.shown.size(), 6);
+    const DialogScript::Kind kinds[] = {DialogScript::Kind::Dialog, DialogScript::Kind::Dialog, DialogScript::Kind::Question,
+                                        DialogScript::Kind::Question, DialogScript::Kind::Error, DialogScript::Kind::OpenFiles};
+    const char* const titles[] = {"Filter", "Filter", "Bestätigung", "Bestätigung", "Fehler", "Öffnen"};
+    for (int i = 0; i < 6; ++i) {
+        QCOMPARE(script.shown[i].kind, kinds[i]);
+        QCOMPARE(script.shown[i].title, QString::fromUtf8(titles[i]));
+    }
+    QCOMPARE(script.shown[0].text, QStringLiteral("frmFilter"));
+    QCOMPARE(script.shown[5].text, QStringLiteral("/tmp"));
+
+    // A script installed inside another one answers until it ends, then the outer one again.
+    {
+        DialogScript inner;
+        QCOMPARE(DialogScript::current(), &inner);
+        ShowMessageOkBox(nullptr, "innen", RuboUi::MsgKind::Information);
+        QCOMPARE(inner.texts(), QStringList{"innen"});
+    }
+    QCOMPARE(DialogScript::current(), &script);
+    QCOMPARE(script.shown.size(), 6);
 }
 
 QTEST_MAIN(TestMainWindow)

@@ -1,6 +1,12 @@
 #include "mainwindow/Gruppierung.h"
 
+#include "database/RuboEngine.h"
 #include "database/SqlText.h"
+
+#include <sqlite3.h>
+
+#include <cstring>
+#include <string>
 
 namespace {
 
@@ -65,6 +71,50 @@ QString TreeQuerySql(const Gruppierung& g, const QString& filterWhere)
     }
     return g.selectPiece + QStringLiteral("Count(*) AS CntAnrufe, Sum(Betrag) AS SumBetrag, Sum(Sekunden) AS SumSekunden")
         + QStringLiteral(" FROM EGN") + QStringLiteral(" WHERE 1=1 ") + filterWhere + g.groupPiece + g.orderPiece;
+}
+
+TreeNodes ReadTreeNodes(RuboDatabase& db, const Gruppierung& g, const QString& filterWhere,
+                        const std::function<bool(int rowsRead)>& proceed)
+{
+    // The whole result is read first: the window needs its row count for the progress text, and
+    // counting with a second query would run the grouping twice. The texts are compared as bytes
+    // with the previous row's, so that a row costs a string only for the nodes it adds.
+    TreeNodes tree;
+    tree.rowStart.clear();
+    const int levels = g.levels;
+    RuboStatement stmt(db, TreeQuerySql(g, filterWhere));
+    sqlite3_stmt* st = stmt.get();
+    std::vector<std::string> current(size_t(qMax(levels, 0)));
+    bool first = true;
+    while (stmt.step()) {
+        const int row = int(tree.rowStart.size());
+        if (proceed && row > 0 && (row & 1023) == 0 && !proceed(row)) {
+            tree.cancelled = true;
+            break;
+        }
+        tree.rowStart.push_back(int(tree.nodes.size()));
+        int differs = first ? 0 : levels;
+        for (int k = first ? levels : 0; k < levels; ++k) {
+            const char* p = reinterpret_cast<const char*>(sqlite3_column_text(st, k));
+            const size_t n = size_t(sqlite3_column_bytes(st, k));
+            if (n != current[size_t(k)].size() || (n > 0 && std::memcmp(p, current[size_t(k)].data(), n) != 0)) {
+                differs = k;
+                break;
+            }
+        }
+        for (int k = differs; k < levels; ++k) {
+            const char* p = reinterpret_cast<const char*>(sqlite3_column_text(st, k));
+            const int n = sqlite3_column_bytes(st, k);
+            if (p)
+                current[size_t(k)].assign(p, size_t(n));
+            else
+                current[size_t(k)].clear();
+            tree.nodes.push_back({k + 1, QString::fromUtf8(p, n)});
+        }
+        first = false;
+    }
+    tree.rowStart.push_back(int(tree.nodes.size()));
+    return tree;
 }
 
 QString ValueCondition(const QString& column, const QString& nodeText)
@@ -140,6 +190,22 @@ QString TotalsSql(const QString& currentWhere)
     return QStringLiteral("SELECT SUM(Sekunden), SUM(Betrag), SUM(BetragEuro), SUM(Rabatt), SUM(RabattEuro), COUNT(*) "
                           "FROM EGN WHERE (1=1)")
         + currentWhere;
+}
+
+Totals ReadTotals(RuboDatabase& db, const QString& currentWhere)
+{
+    enum Column { Sekunden, Betrag, BetragEuro, Rabatt, RabattEuro, Anzahl };
+    Totals t;
+    RuboStatement stmt(db, TotalsSql(currentWhere));
+    if (stmt.step()) {
+        t.Sekunden = stmt.column(Sekunden).toLongLong();
+        t.Betrag = stmt.column(Betrag).toDouble();
+        t.BetragEuro = stmt.column(BetragEuro).toDouble();
+        t.Rabatt = stmt.column(Rabatt).toDouble();
+        t.RabattEuro = stmt.column(RabattEuro).toDouble();
+        t.Anzahl = stmt.column(Anzahl).toLongLong();
+    }
+    return t;
 }
 
 QString GroupSql(const QString& sumColumns, const QString& currentWhere)

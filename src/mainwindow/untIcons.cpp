@@ -10,7 +10,6 @@
 #include <QTranslator>
 
 #include <functional>
-#include <iterator>
 
 namespace {
 
@@ -446,12 +445,17 @@ void drawApplicationIcon(QPainter& p, int size)
 
 } // namespace
 
-QIcon ToolbarIcon(int index)
+QIcon ToolbarIcon(ToolbarPicture picture)
 {
-    static const Drawing drawings[] = {drawOpen, drawExport, drawCallReport, drawSumsReport, drawFiliale, drawCostCentres};
-    if (index < 0 || index >= int(std::size(drawings)))
-        return QIcon();
-    return iconOf(drawings[index]);
+    switch (picture) {
+    case ToolbarPicture::Open: return iconOf(drawOpen);
+    case ToolbarPicture::Export: return iconOf(drawExport);
+    case ToolbarPicture::CallReport: return iconOf(drawCallReport);
+    case ToolbarPicture::SumsReport: return iconOf(drawSumsReport);
+    case ToolbarPicture::Filialen: return iconOf(drawFiliale);
+    case ToolbarPicture::Kostenstellen: return iconOf(drawCostCentres);
+    }
+    return QIcon();
 }
 
 QList<QIcon> TreePictures(const QString& pictureList)

@@ -9,8 +9,11 @@ class QApplication;
 
 // The program's own pictures, drawn in code so they scale and need no image files.
 
-// Pictures 0 to 5 of the toolbar: open, export, call report, sums report, branches, cost centres.
-QIcon ToolbarIcon(int index);
+// The pictures of the toolbar's buttons, in the toolbar's order.
+enum class ToolbarPicture { Open, Export, CallReport, SumsReport, Filialen, Kostenstellen };
+constexpr int kToolbarPictureCount = 6;
+
+QIcon ToolbarIcon(ToolbarPicture picture);
 // The picture list of a grouping's tree (its `pictureList` name, e.g. "imglZone"): one picture for
 // the root and one per level, 16 by 16. An unknown name gives the five pictures of "imglFilialeKosten".
 QList<QIcon> TreePictures(const QString& pictureList);

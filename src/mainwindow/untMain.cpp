@@ -6,32 +6,27 @@
 #include "mainwindow/Gruppierung.h"
 #include "import/ImportDriver.h"
 #include "database/Messages.h"
-#include "database/RuboEngine.h"
 #include "database/RuboError.h"
 #include "database/SqlText.h"
 #include "database/dmlMain.h"
 #include "mainwindow/untIcons.h"
-#include "mainwindow/untMessageBoxes.h"
+#include "mainwindow/untDialogs.h"
 
 #include <QAbstractItemView>
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
-#include <QDialog>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFontMetrics>
 #include <QEvent>
-#include <QFileDialog>
 #include <QFileInfo>
-#include <QFileSystemModel>
 #include <QFrame>
 #include <QGuiApplication>
 #include <QHeaderView>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
-#include <QRegularExpression>
 #include <QScreen>
 #include <QSettings>
 #include <QSplitter>
@@ -41,11 +36,7 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
-#include <sqlite3.h>
-
-#include <cstring>
 #include <memory>
-#include <string>
 #include <vector>
 
 TfrmMain* frmMain = nullptr;
@@ -201,19 +192,6 @@ QList<GridColumn> groupColumns()
     };
 }
 
-QStringList filterPatterns(const QString& nameFilter)
-{
-    // Qt splits a filter's patterns at blanks only; the filter texts list them with ";".
-    const int open = nameFilter.lastIndexOf(QLatin1Char('('));
-    const int close = nameFilter.lastIndexOf(QLatin1Char(')'));
-    if (open < 0 || close < open)
-        return {};
-    QStringList patterns = nameFilter.mid(open + 1, close - open - 1).split(QRegularExpression(QStringLiteral("[; ]")), Qt::SkipEmptyParts);
-    if (patterns == QStringList{QStringLiteral("*.*")})
-        patterns = QStringList{QStringLiteral("*")};
-    return patterns;
-}
-
 } // namespace
 
 TfrmMain::TfrmMain(TdmMain& dm, QWidget* parent) : QMainWindow(parent), m_dm(dm)
@@ -345,19 +323,19 @@ void TfrmMain::createToolBar()
     ToolBar1->setIconSize(QSize(16, 16));
     ToolBar1->setMinimumHeight(36);
 
-    auto button = [ToolBar1](int picture, const char* hint) {
+    auto button = [ToolBar1](ToolbarPicture picture, const char* hint) {
         QAction* a = ToolBar1->addAction(ToolbarIcon(picture), QString());
         a->setToolTip(QString::fromUtf8(hint));
         return a;
     };
-    tbtnOpenDatabase = button(0, "Laden einer externen Datei.");
+    tbtnOpenDatabase = button(ToolbarPicture::Open, "Laden einer externen Datei.");
     ToolBar1->addSeparator();
-    tbtnExcel = button(1, "Export");
-    tbtnReport = button(2, "Einzelgesprächs-Report");
-    tbtnSummen = button(3, "Summen-Report");
+    tbtnExcel = button(ToolbarPicture::Export, "Export");
+    tbtnReport = button(ToolbarPicture::CallReport, "Einzelgesprächs-Report");
+    tbtnSummen = button(ToolbarPicture::SumsReport, "Summen-Report");
     ToolBar1->addSeparator();
-    tbtnFilialen = button(4, "Zuordnen von ANummern zu Filialen.");
-    tbtnKostenstellen = button(5, "Zuordnen von Nebenstellen zu Kostenstellen.");
+    tbtnFilialen = button(ToolbarPicture::Filialen, "Zuordnen von ANummern zu Filialen.");
+    tbtnKostenstellen = button(ToolbarPicture::Kostenstellen, "Zuordnen von Nebenstellen zu Kostenstellen.");
 
     auto* spacer = new QWidget(ToolBar1);
     spacer->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
@@ -479,7 +457,7 @@ void TfrmMain::createStatusBar()
     for (int i = 0; i < kStatusPanelCount; ++i) {
         auto* label = new QLabel(strip);
         label->setObjectName(QStringLiteral("StatusPanel%1").arg(i));
-        const bool plain = i == 0 || i == kStatusPanelCount - 1;
+        const bool plain = StatusPanel(i) == StatusPanel::Text || StatusPanel(i) == StatusPanel::Reserve;
         label->setFrameStyle(plain ? QFrame::NoFrame : (QFrame::Panel | QFrame::Sunken));
         label->setAlignment(plain ? kLeft : Qt::AlignCenter);
         strip->addPanel(label, qMax(widths[i], fm.horizontalAdvance(QString::fromLatin1(samples[i])) + 10));
@@ -553,10 +531,11 @@ void TfrmMain::setStatusPanel(StatusPanel panel, const QString& text)
     const int index = int(panel);
     if (index < 0 || index >= kStatusPanelCount)
         return;
-    m_panels[index]->setText(text);
-    QString hint = m_panels[0]->text();
-    for (int i = 1; i < kStatusPanelCount - 1; ++i) {
-        const QString t = m_panels[i]->text();
+    panelLabel(panel)->setText(text);
+    QString hint = panelLabel(StatusPanel::Text)->text();
+    for (StatusPanel p : {StatusPanel::Anrufe, StatusPanel::Dauer, StatusPanel::Betrag, StatusPanel::BetragEuro,
+                          StatusPanel::Rabatt, StatusPanel::RabattEuro}) {
+        const QString t = panelLabel(p)->text();
         if (!t.isEmpty())
             hint += QStringLiteral(" .. ") + t;
     }
@@ -572,15 +551,12 @@ void TfrmMain::clearStatusPanels()
 
 void TfrmMain::messageOk(const QString& text, MsgKind kind)
 {
-    if (messageBoxHook)
-        messageBoxHook(text, kind);
-    else
-        ShowMessageOkBox(this, text, kind);
+    ShowMessageOkBox(this, text, kind);
 }
 
 bool TfrmMain::askYesNo(const QString& text)
 {
-    return questionHook ? questionHook(text) : ShowAskYesNoBox(this, text);
+    return ShowAskYesNoBox(this, text);
 }
 
 void TfrmMain::processEvents()
@@ -599,7 +575,7 @@ void TfrmMain::setWaitCursor(bool on)
 QString TfrmMain::statusPanel(StatusPanel panel) const
 {
     const int index = int(panel);
-    return index >= 0 && index < kStatusPanelCount ? m_panels[index]->text() : QString();
+    return index >= 0 && index < kStatusPanelCount ? panelLabel(panel)->text() : QString();
 }
 
 QString TfrmMain::statusHint() const
@@ -610,7 +586,7 @@ QString TfrmMain::statusHint() const
 void TfrmMain::showStatusNow()
 {
     if (isVisible())
-        m_panels[0]->repaint();
+        panelLabel(StatusPanel::Text)->repaint();
 }
 
 bool TfrmMain::eventFilter(QObject* watched, QEvent* event)
@@ -626,7 +602,7 @@ void TfrmMain::StatusBarDblClick()
 {
     QString text;
     for (int i = 0; i < kStatusPanelCount; ++i)
-        text += m_panels[i]->text() + QLatin1Char('\n');
+        text += panelLabel(StatusPanel(i))->text() + QLatin1Char('\n');
     messageOk(text, MsgKind::Information);
 }
 
@@ -649,45 +625,10 @@ void TfrmMain::cboGruppierungChange()
     clearStatusPanels();
     trvGruppe->setUpdatesEnabled(false);
     detachTreeHandler();
-    const int levels = g->levels;
-
-    // Read the whole result first: its row count is needed for the progress text, and counting
-    // it with a second query would run the grouping twice. A row keeps only the nodes it adds.
-    struct NewNode
-    {
-        int level;
-        QString text;
-    };
-    std::vector<NewNode> nodes;
-    std::vector<int> rowStart;
+    TreeNodes tree;
     try {
         setStatusText(QStringLiteral("Abfrage gestartet"));
-        RuboStatement stmt(m_dm.RuboDB(), TreeQuerySql(*g, FilterWhere));
-        sqlite3_stmt* st = stmt.get();
-        std::string current[4];
-        bool first = true;
-        while (stmt.step()) {
-            rowStart.push_back(int(nodes.size()));
-            int differs = first ? 0 : levels;
-            for (int k = first ? levels : 0; k < levels; ++k) {
-                const char* p = reinterpret_cast<const char*>(sqlite3_column_text(st, k));
-                const size_t n = size_t(sqlite3_column_bytes(st, k));
-                if (n != current[k].size() || (n > 0 && std::memcmp(p, current[k].data(), n) != 0)) {
-                    differs = k;
-                    break;
-                }
-            }
-            for (int k = differs; k < levels; ++k) {
-                const char* p = reinterpret_cast<const char*>(sqlite3_column_text(st, k));
-                const int n = sqlite3_column_bytes(st, k);
-                if (p)
-                    current[k].assign(p, size_t(n));
-                else
-                    current[k].clear();
-                nodes.push_back({k + 1, QString::fromUtf8(p, n)});
-            }
-            first = false;
-        }
+        tree = ReadTreeNodes(m_dm.RuboDB(), *g, FilterWhere);
     } catch (const std::exception& e) {
         // The tree keeps the nodes it had and stays usable; the list names their grouping again,
         // as a node's condition is built from the list's text.
@@ -699,8 +640,7 @@ void TfrmMain::cboGruppierungChange()
         messageOk(re ? re->message() : QString::fromUtf8(e.what()), MsgKind::Information);
         return;
     }
-    const int total = int(rowStart.size());
-    rowStart.push_back(int(nodes.size()));
+    const int total = tree.rowCount();
 
     trvGruppe->clear();
     setStatusText(QStringLiteral("Liste gelöscht"));
@@ -718,7 +658,8 @@ void TfrmMain::cboGruppierungChange()
     }
 
     auto* root = new GruppeItem(nullptr, 0, QStringLiteral("Anrufe"), &m_treeIcons);
-    QTreeWidgetItem* path[5] = {root, nullptr, nullptr, nullptr, nullptr};
+    std::vector<QTreeWidgetItem*> path(size_t(qMax(g->levels, 0)) + 1, nullptr);
+    path[0] = root;
     QElapsedTimer sinceStatus;
     sinceStatus.start();
     const QString von = QStringLiteral(" von ") + QString::number(total);
@@ -732,12 +673,12 @@ void TfrmMain::cboGruppierungChange()
                 sinceStatus.restart();
             }
         }
-        for (int i = rowStart[size_t(row)]; i < rowStart[size_t(row) + 1]; ++i) {
-            NewNode& n = nodes[size_t(i)];
-            path[n.level] = new GruppeItem(path[n.level - 1], n.level, std::move(n.text), &m_treeIcons);
+        for (int i = tree.rowStart[size_t(row)]; i < tree.rowStart[size_t(row) + 1]; ++i) {
+            TreeNode& n = tree.nodes[size_t(i)];
+            path[size_t(n.level)] = new GruppeItem(path[size_t(n.level) - 1], n.level, std::move(n.text), &m_treeIcons);
         }
     }
-    nodes.clear();
+    tree = TreeNodes();
 
     trvGruppe->addTopLevelItem(root);
     root->setExpanded(true);
@@ -793,23 +734,15 @@ void TfrmMain::ShowDetails(const QString& nodeCondition)
     QSqlDatabase db = m_dm.RuboDB().qtDatabase();
 
     // The totals come first: their count saves the detail list a scan of its own.
-    qint64 seconds = 0;
-    double sums[4] = {0, 0, 0, 0};
-    qint64 count = -1;
+    Totals totals;
     try {
-        RuboStatement totals(m_dm.RuboDB(), TotalsSql(CurrentWhere));
-        if (totals.step()) {
-            seconds = totals.column(0).toLongLong();
-            for (int i = 0; i < 4; ++i)
-                sums[i] = totals.column(i + 1).toDouble();
-            count = totals.column(5).toLongLong();
-        }
+        totals = ReadTotals(m_dm.RuboDB(), CurrentWhere);
     } catch (const RuboError& e) {
         wait.reset();
         messageOk(e.message(), MsgKind::Information);
         return;
     }
-    if (!qryDetails->setQuery(db, DetailSql(CurrentWhere), count)) {
+    if (!qryDetails->setQuery(db, DetailSql(CurrentWhere), totals.Anzahl)) {
         wait.reset();
         messageOk(qryDetails->lastError(), MsgKind::Information);
         return;
@@ -824,16 +757,16 @@ void TfrmMain::ShowDetails(const QString& nodeCondition)
     }
     ShowGroupColumns();
 
-    const QString betrag = FormatAmount(sums[0]);
-    const QString rabatt = FormatAmount(sums[2]);
+    const QString betrag = FormatAmount(totals.Betrag);
+    const QString rabatt = FormatAmount(totals.Rabatt);
     const int rows = qryDetails->rowCount();
     setStatusPanel(StatusPanel::Anrufe, QString::number(rows) + QStringLiteral(" Anruf") + (rows == 1 ? QString() : QStringLiteral("e")));
-    setStatusPanel(StatusPanel::Dauer, QStringLiteral("Dauer: ") + SecondsToText(seconds));
+    setStatusPanel(StatusPanel::Dauer, QStringLiteral("Dauer: ") + SecondsToText(totals.Sekunden));
     setStatusPanel(StatusPanel::Betrag, QStringLiteral("EUR: ") + betrag);
-    setStatusPanel(StatusPanel::BetragEuro, QStringLiteral("EUR: ") + FormatAmount(sums[1]));
+    setStatusPanel(StatusPanel::BetragEuro, QStringLiteral("EUR: ") + FormatAmount(totals.BetragEuro));
     const bool discounted = betrag != rabatt;
     setStatusPanel(StatusPanel::Rabatt, discounted ? QStringLiteral("rbt.ATS: ") + rabatt : QString());
-    setStatusPanel(StatusPanel::RabattEuro, discounted ? QStringLiteral("rbt.EUR: ") + FormatAmount(sums[3]) : QString());
+    setStatusPanel(StatusPanel::RabattEuro, discounted ? QStringLiteral("rbt.EUR: ") + FormatAmount(totals.RabattEuro) : QString());
 
     setOutputCommandsEnabled(true);
     grdDetails->setHeaderColors(background, text);
@@ -898,38 +831,19 @@ QString TfrmMain::lastOpenFolder() const
     return QDir::current().filePath(QStringLiteral("Data"));
 }
 
-QStringList TfrmMain::runOpenDialog(const QString& folder)
-{
-    QFileDialog dialog(this, QStringLiteral("EGN Datei öffnen"), folder);
-    dialog.setOption(QFileDialog::DontUseNativeDialog, true);
-    dialog.setFileMode(QFileDialog::ExistingFiles);
-    dialog.setAcceptMode(QFileDialog::AcceptOpen);
-    dialog.setDefaultSuffix(QStringLiteral("edi"));
-    const QStringList filters = {
-        QStringLiteral("Alle bekannten Formate (*.mdb;*.csv;*.edi;*.zip)"),
-        QStringLiteral("DRAVIK Einzelgesprächs-Nachweis TSV-2 (*.edi)"),
-        QStringLiteral("Character Seperated Values (*.csv)"),
-        QStringLiteral("Komprimierte Dateien (*.zip)"),
-        QStringLiteral("Access Datenbank (*.mdb)"),
-        QStringLiteral("Alle Dateien"),
-    };
-    dialog.setNameFilters(filters);
-    dialog.selectNameFilter(filters.first());
-    auto applyPatterns = [&dialog](const QString& filter) {
-        if (auto* model = dialog.findChild<QFileSystemModel*>())
-            model->setNameFilters(filterPatterns(filter));
-    };
-    applyPatterns(filters.first());
-    connect(&dialog, &QFileDialog::filterSelected, &dialog, applyPatterns, Qt::QueuedConnection);
-    if (dialog.exec() != QDialog::Accepted)
-        return {};
-    return dialog.selectedFiles();
-}
-
 void TfrmMain::mnuOeffnenClick()
 {
     m_openFolder = lastOpenFolder();
-    const QStringList files = openFilesHook ? openFilesHook() : runOpenDialog(m_openFolder);
+    const QStringList files = GetOpenFileNames(this, QStringLiteral("EGN Datei öffnen"), m_openFolder,
+                                               {
+                                                   QStringLiteral("Alle bekannten Formate (*.mdb;*.csv;*.edi;*.zip)"),
+                                                   QStringLiteral("DRAVIK Einzelgesprächs-Nachweis TSV-2 (*.edi)"),
+                                                   QStringLiteral("Character Seperated Values (*.csv)"),
+                                                   QStringLiteral("Komprimierte Dateien (*.zip)"),
+                                                   QStringLiteral("Access Datenbank (*.mdb)"),
+                                                   QStringLiteral("Alle Dateien"),
+                                               },
+                                               QStringLiteral("edi"));
     if (files.isEmpty())
         return;
     m_lastOpenedFile = files.first();
@@ -979,13 +893,12 @@ void TfrmMain::mnuBeendenClick()
 
 void TfrmMain::mnuFilterClick()
 {
-    if (!filterDialogHook) {
-        notAvailable();
-        return;
-    }
-    QString filterWhere = FilterWhere;
-    if (!filterDialogHook(filterWhere))
-        return;
+    // The filter dialog comes later; once it exists, its OK ends in setFilterWhere().
+    notAvailable();
+}
+
+void TfrmMain::setFilterWhere(const QString& filterWhere)
+{
     FilterWhere = filterWhere;
     if (QTreeWidgetItem* node = trvGruppe->currentItem())
         trvGruppeChange(node);

@@ -7,7 +7,6 @@
 #include <QString>
 #include <QStringList>
 #include <QVector>
-#include <functional>
 
 class QAction;
 class QComboBox;
@@ -40,16 +39,10 @@ public:
     void processEvents() override;
     void setWaitCursor(bool on) override;
 
-    // Tests and the later dialogs replace the modal parts through these; empty means the real one.
-    std::function<void(const QString& text, RuboUi::MsgKind kind)> messageBoxHook;
-    std::function<bool(const QString& text)> questionHook;
-    std::function<QStringList()> openFilesHook;
-    // The filter dialog: gets the condition in force, returns true when the user accepted a new one.
-    std::function<bool(QString& filterWhere)> filterDialogHook;
-
     QString statusPanel(StatusPanel panel) const;
     QString statusHint() const;
 
+    // The form's components, reachable by their names for the tests and the coming dialogs.
     QComboBox* cboGruppierung = nullptr;
     QTreeWidget* trvGruppe = nullptr;
     DataGrid* grdDetails = nullptr;
@@ -65,10 +58,14 @@ public:
     QAction *tbtnOpenDatabase = nullptr, *tbtnExcel = nullptr, *tbtnReport = nullptr, *tbtnSummen = nullptr,
             *tbtnFilialen = nullptr, *tbtnKostenstellen = nullptr;
 
-    QString FilterWhere;
-    QString CurrentWhere;
-    QString SumColumns;
-    bool TreeRebuilt = false;
+    // The condition of the filter in force, a run of " AND ..." conditions; empty without one.
+    const QString& filterWhere() const { return FilterWhere; }
+    // The condition of the lists shown: the selected node's conditions, then the filter's.
+    const QString& currentWhere() const { return CurrentWhere; }
+    // The sums list's columns for the selected node, comma-separated.
+    const QString& sumColumns() const { return SumColumns; }
+    // True from a tree's rebuild until the selection it made has been passed over.
+    bool treeRebuilt() const { return TreeRebuilt; }
 
     void cboGruppierungChange();
     void trvGruppeChange(QTreeWidgetItem* node);
@@ -80,6 +77,9 @@ public:
     void mnuLoeschenClick();
     void mnuBeendenClick();
     void mnuFilterClick();
+    // Puts a new filter condition (a run of " AND ..." conditions) in force and lists the calls of
+    // the selected node again, as accepting the filter dialog does.
+    void setFilterWhere(const QString& filterWhere);
     void StatusBarDblClick();
 
     // Commands whose dialogs come later; for now they say so.
@@ -114,11 +114,15 @@ private:
     void clearTree();
     void closeLists();
     void notAvailable();
-    QStringList runOpenDialog(const QString& folder);
     void toggleColumnChooser(bool open);
     void showStatusNow();
+    QLabel* panelLabel(StatusPanel panel) const { return m_panels[int(panel)]; }
 
     TdmMain& m_dm;
+    QString FilterWhere;
+    QString CurrentWhere;
+    QString SumColumns;
+    bool TreeRebuilt = false;
     QLabel* m_panels[kStatusPanelCount] = {};
     QString m_hint;
     QSplitter* Splitter2 = nullptr;

@@ -1,14 +1,7 @@
 #pragma once
 
 #include "database/UserInterface.h"
-
-#include <QString>
-
-class QWidget;
-
-// The two modal boxes of the program, with the German titles and button texts.
-void ShowMessageOkBox(QWidget* parent, const QString& text, RuboUi::MsgKind kind);
-bool ShowAskYesNoBox(QWidget* parent, const QString& text);
+#include "mainwindow/untDialogs.h"
 
 // Answers the core with message boxes while no main window exists yet (the start-up's
 // "database cannot be opened" message comes before the window).
