@@ -8,6 +8,15 @@
 
 namespace {
 
+QList<QVariant> currentRow(const QSqlQuery& query, int columns)
+{
+    QList<QVariant> values;
+    values.reserve(columns);
+    for (int c = 0; c < columns; ++c)
+        values.append(query.value(c));
+    return values;
+}
+
 int indexOfName(const QStringList& names, const QString& name)
 {
     const int exact = names.indexOf(name);
@@ -305,11 +314,7 @@ bool SqlPagedModel::loadPage(int page) const
     QList<QList<QVariant>> rows;
     rows.reserve(kPageRows);
     while (query.next()) {
-        QList<QVariant> values;
-        values.reserve(columns);
-        for (int c = 0; c < columns; ++c)
-            values.append(query.value(c));
-        rows.append(std::move(values));
+        rows.append(currentRow(query, columns));
     }
     m_fetchedRows += rows.size();
     m_pages.insert(page, std::move(rows));
@@ -331,11 +336,7 @@ bool SqlPagedModel::loadAllRows() const
     QList<QList<QVariant>> rows;
     int page = 0;
     while (query.next()) {
-        QList<QVariant> values;
-        values.reserve(columns);
-        for (int c = 0; c < columns; ++c)
-            values.append(query.value(c));
-        rows.append(std::move(values));
+        rows.append(currentRow(query, columns));
         ++m_fetchedRows;
         if (rows.size() == kPageRows) {
             m_pages.insert(page, std::move(rows));
