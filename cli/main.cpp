@@ -63,9 +63,10 @@ private:
 
 int usage()
 {
-    err() << "Aufruf: rubotool [--db DATEI] info\n"
-             "        rubotool [--db DATEI] import [--on-bad-line=skip|stop] DATEI...\n"
-             "        rubotool [--db DATEI] sample-data\n";
+    err() << "Aufruf: rubotool [--db DATEI] [--create] info\n"
+             "        rubotool [--db DATEI] [--create] import [--on-bad-line=skip|stop] DATEI...\n"
+             "        rubotool [--db DATEI] sample-data\n"
+             "--create legt eine fehlende Datenbank neu an; sample-data tut das immer.\n";
     return 2;
 }
 
@@ -86,15 +87,28 @@ int main(int argc, char** argv)
     QCoreApplication app(argc, argv);
     QStringList args = app.arguments().mid(1);
     QString dbFile = TdmMain::defaultDatabaseName();
-    if (args.size() >= 2 && args.first() == QLatin1String("--db")) {
-        dbFile = args.at(1);
-        args = args.mid(2);
+    bool create = false;
+    for (;;) {
+        if (args.size() >= 2 && args.first() == QLatin1String("--db")) {
+            dbFile = args.at(1);
+            args = args.mid(2);
+        } else if (!args.isEmpty() && args.first() == QLatin1String("--create")) {
+            create = true;
+            args.removeFirst();
+        } else {
+            break;
+        }
     }
     if (args.isEmpty())
         return usage();
     const QString command = args.takeFirst();
     if (command != QLatin1String("info") && command != QLatin1String("import") && command != QLatin1String("sample-data"))
         return usage();
+    // A mistyped --db must not end in a new, empty database that the calls silently go into.
+    if (!create && command != QLatin1String("sample-data") && !QFileInfo::exists(dbFile)) {
+        err() << "rubotool: Die Datenbank " << dbFile << " gibt es nicht. Mit --create wird sie neu angelegt." << Qt::endl;
+        return 1;
+    }
 
     CliUi ui;
     RuboUi::install(&ui);
@@ -133,7 +147,7 @@ int runImportCommand(TdmMain& dm, const QStringList& args, CliUi& ui)
     bool allLoaded = true;
     for (const QString& file : std::as_const(files)) {
         const ImportResult result = ImportFile(dm, QFileInfo(file).absoluteFilePath());
-        allLoaded = allLoaded && result.complete;
+        allLoaded = allLoaded && result.whole();
     }
     return allLoaded ? 0 : 1;
 }

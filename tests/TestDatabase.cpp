@@ -4,9 +4,12 @@
 #include "support/TestDb.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
+#include <sqlite3.h>
+#include <thread>
 
 class TestDatabase : public QObject
 {
@@ -25,8 +28,26 @@ private Q_SLOTS:
     void queryParametersAreBoundAsData();
     void quotedTextStaysData();
     void tableComponentAppendsEditsDeletesAndFilters();
-    void cliInfoPrintsCountsAndFailsOnBadDatabase();
+    void cliCreatesOnlyWhenAskedAndFailsOnBadDatabase();
+    void journalLeftByACrashIsRolledBackAtOpen();
+    void waitsForAnotherWriterThenNamesTheLock();
 };
+
+namespace {
+
+// A second program's connection, straight to the engine.
+struct OtherProgram
+{
+    explicit OtherProgram(const QString& file)
+    {
+        sqlite3_open(file.toUtf8().constData(), &db);
+    }
+    ~OtherProgram() { sqlite3_close(db); }
+    int exec(const char* sql) { return sqlite3_exec(db, sql, nullptr, nullptr, nullptr); }
+    sqlite3* db = nullptr;
+};
+
+} // namespace
 
 void TestDatabase::createsFiveTablesOnFirstOpen()
 {
@@ -392,18 +413,32 @@ void TestDatabase::tableComponentAppendsEditsDeletesAndFilters()
     QVERIFY(t.scalar("SELECT Kurz FROM Filialen WHERE Name = 'ohne Kurz'").isNull());
 }
 
-void TestDatabase::cliInfoPrintsCountsAndFailsOnBadDatabase()
+void TestDatabase::cliCreatesOnlyWhenAskedAndFailsOnBadDatabase()
 {
     const QString tool = QStringLiteral(RUBO_BUILD_DIR "/cli/rubotool");
     if (!QFile::exists(tool))
         QSKIP("rubotool not built");
     QTemporaryDir dir;
     QProcess p;
-    p.start(tool, {"--db", dir.filePath("neu.mdb"), "info"});
+    // A mistyped name must not become a new, empty database.
+    for (const QString& command : QStringList{"info", "import"}) {
+        p.start(tool, {"--db", dir.filePath("RuboToll.mdb"), command, dir.filePath("a.edi")});
+        QVERIFY(p.waitForFinished());
+        QCOMPARE(p.exitCode(), 1);
+        QCOMPARE(QString::fromUtf8(p.readAllStandardError()),
+                 "rubotool: Die Datenbank " + dir.filePath("RuboToll.mdb")
+                     + " gibt es nicht. Mit --create wird sie neu angelegt.\n");
+        QVERIFY(!QFile::exists(dir.filePath("RuboToll.mdb")));
+    }
+    p.start(tool, {"--db", dir.filePath("neu.mdb"), "--create", "info"});
     QVERIFY(p.waitForFinished());
     QCOMPARE(p.exitCode(), 0);
     QCOMPARE(QString::fromUtf8(p.readAllStandardOutput()),
              QStringLiteral("EGN: 0\nGeladeneDateien: 0\nFilialen: 0\nKostenstellen: 0\nZonenrabatte: 0\n"));
+    p.start(tool, {"--db", dir.filePath("beispiel.mdb"), "sample-data"});
+    QVERIFY(p.waitForFinished());
+    QCOMPARE(p.exitCode(), 0);
+    QVERIFY(QFile::exists(dir.filePath("beispiel.mdb")));
 
     QFile bad(dir.filePath("text.mdb"));
     QVERIFY(bad.open(QIODevice::WriteOnly));
@@ -413,6 +448,96 @@ void TestDatabase::cliInfoPrintsCountsAndFailsOnBadDatabase()
     QVERIFY(p.waitForFinished());
     QVERIFY(p.exitCode() != 0);
     QVERIFY(QString::fromUtf8(p.readAllStandardError()).contains("kann nicht geöffnet werden"));
+}
+
+void TestDatabase::journalLeftByACrashIsRolledBackAtOpen()
+{
+    QTemporaryDir dir;
+    const QString file = dir.filePath("RuboTool.mdb");
+    {
+        TdmMain dm(file);
+        QVERIFY(dm.open());
+        dm.RuboDB().execute("INSERT INTO Filialen (Kurz, Name) VALUES ('W', 'Wien')");
+    }
+    // A write that was cut off: the calls have spilled into the file, the journal holds the
+    // pages as they were, and the file has grown by part of a page, as on a full disk.
+    const QString crashed = dir.filePath("Abgebrochen.mdb");
+    {
+        OtherProgram writer(file);
+        QCOMPARE(writer.exec("PRAGMA cache_size = 2"), SQLITE_OK);
+        QCOMPARE(writer.exec("BEGIN"), SQLITE_OK);
+        QCOMPARE(writer.exec("WITH RECURSIVE c(n) AS (SELECT 1 UNION ALL SELECT n+1 FROM c WHERE n < 20000) "
+                             "INSERT INTO EGN (ANummer, Ziel) SELECT n, hex(randomblob(10)) FROM c"),
+                 SQLITE_OK);
+        QVERIFY(QFileInfo(file + "-journal").size() > 0);
+        QVERIFY(QFile::copy(file, crashed));
+        QVERIFY(QFile::copy(file + "-journal", crashed + "-journal"));
+    }
+    {
+        QFile torn(crashed);
+        QVERIFY(torn.open(QIODevice::Append));
+        torn.write(QByteArray(1000, 'x'));
+    }
+
+    RecordingUi ui;
+    TdmMain dm(crashed);
+    QVERIFY(dm.open());
+    QVERIFY(ui.messages.isEmpty());
+    QVERIFY(!QFileInfo::exists(crashed + "-journal"));
+    QCOMPARE(QFileInfo(crashed).size() % 16384, 0);
+    QCOMPARE(dm.tableCounts().at(0).second, qint64(0));
+    QCOMPARE(dm.tableCounts().at(2).second, qint64(1));
+    dm.RuboDB().execute("INSERT INTO EGN (ANummer) VALUES ('1')");
+
+    // Really damaged, with a journal beside it: refused with the one message.
+    const QString damaged = dir.filePath("Kaputt.mdb");
+    QVERIFY(QFile::copy(file, damaged));
+    {
+        QFile f(damaged);
+        QVERIFY(f.open(QIODevice::ReadWrite));
+        QVERIFY(f.seek(2 * 16384));
+        f.write(QByteArray(16384, '\xA5'));
+        QFile journal(damaged + "-journal");
+        QVERIFY(journal.open(QIODevice::WriteOnly));
+        journal.write(QByteArray(512, '\0'));
+    }
+    TdmMain broken(damaged);
+    QVERIFY(!broken.open());
+    QCOMPARE(ui.messages.size(), 1);
+    QVERIFY2(ui.messages.at(0).contains("Die Datenbankdatei ist unvollständig oder beschädigt."), qPrintable(ui.messages.at(0)));
+}
+
+void TestDatabase::waitsForAnotherWriterThenNamesTheLock()
+{
+    RecordingUi ui;
+    TestDb t;
+    t.db().setBusyTimeout(200);
+    OtherProgram other(t.dm().databaseFile());
+    QCOMPARE(other.exec("BEGIN IMMEDIATE"), SQLITE_OK);
+    QCOMPARE(other.exec("INSERT INTO Filialen (Kurz) VALUES ('A')"), SQLITE_OK);
+    try {
+        RuboTransaction transaction(t.db());
+        QFAIL("no lock met");
+    } catch (const RuboError& e) {
+        QVERIFY2(e.message().startsWith("Die Datenbank ist gesperrt, weil ein anderes Programm gerade in sie schreibt. "
+                                        "Sie wurde auch nach 0.2 Sekunden nicht frei; bitte später noch einmal versuchen."),
+                 qPrintable(e.message()));
+    }
+    QVERIFY(!t.db().inTransaction());
+
+    // A lock that ends within the wait is waited for.
+    t.db().setBusyTimeout(10000);
+    std::thread release([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        other.exec("COMMIT");
+    });
+    {
+        RuboTransaction transaction(t.db());
+        t.db().execute("INSERT INTO Filialen (Kurz) VALUES ('B')");
+        transaction.commit();
+    }
+    release.join();
+    QCOMPARE(t.scalar("SELECT group_concat(Kurz, '') FROM (SELECT Kurz FROM Filialen ORDER BY Kurz)").toString(), QStringLiteral("AB"));
 }
 
 QTEST_GUILESS_MAIN(TestDatabase)

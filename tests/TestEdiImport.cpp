@@ -302,7 +302,7 @@ void TestEdiImport::commandLineImport()
     write("b.edi", lines({callLine({{6, "x"}})}));
     const QString db = dir.filePath("RuboTool.mdb");
     QProcess p;
-    p.start(tool, {"--db", db, "import", dir.filePath("a.edi")});
+    p.start(tool, {"--db", db, "--create", "import", dir.filePath("a.edi")});
     QVERIFY(p.waitForFinished());
     QString out = QString::fromUtf8(p.readAllStandardOutput());
     QCOMPARE(p.exitCode(), 0);

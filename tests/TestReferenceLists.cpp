@@ -82,6 +82,7 @@ private Q_SLOTS:
     void unknownZoneIsAddedOnce_data();
     void unknownZoneIsAddedOnce();
     void failedZoneInsertIsReportedAndLookupGoesOn();
+    void addedZonesMatchAReload();
     void anyZoneDiscount_data();
     void anyZoneDiscount();
 };
@@ -334,6 +335,41 @@ void TestReferenceLists::failedZoneInsertIsReportedAndLookupGoesOn()
     QVERIFY(!t.lists().FindZonenrabatt(u"Ortszone", u"GZ", rabatt, ias));
     QCOMPARE(zoneRows(t, "Ortszone", "GZ"), qint64(1));
     QCOMPARE(ui.messages.size(), 1);
+}
+
+void TestReferenceLists::addedZonesMatchAReload()
+{
+    RecordingUi ui;
+    TestDb t;
+    addZone(t.db(), "Fernzone", "GZ", 10, "A");
+    addZone(t.db(), "Fernzone", "GZ", 30, "I");
+    float rabatt = -1;
+    QString ias;
+    const QStringList zones{"Mobilnetz", "Côte d'Ivoire", "", "Fernzone", "fernzone", "Mobilnetz", "Ortszone"};
+    for (const QString& zone : zones)
+        t.lists().FindZonenrabatt(zone, u"FZ", rabatt, ias);
+    QVERIFY(t.lists().FindZonenrabatt(u"Fernzone", u"GZ", rabatt, ias));
+    QCOMPARE(rabatt, 10.0f);
+
+    // The list is not read again for a new zone: a row written behind its back stays unseen.
+    addZone(t.db(), "Nachgetragen", "GZ", 50, "A");
+    QVERIFY(!t.lists().Zonenrabatte().Find(u"Nachgetragen", u"GZ", rabatt, ias));
+
+    auto rows = [&] {
+        QStringList r;
+        for (const ZonenrabattEntry& e : t.lists().Zonenrabatte().entries())
+            r << e.Zone + "|" + e.GZ + "|" + QString::number(e.RabattProz) + "|" + e.IAS;
+        return r;
+    };
+    QStringList added = rows();
+    added << "Nachgetragen|GZ|50|A";
+    t.lists().SetZonenrabatteDirty();
+    t.lists().LoadZonenrabatte();
+    QCOMPARE(rows(), added);
+    QCOMPARE(added.size(), 2 + 6 + 1);
+    QVERIFY(t.lists().FindZonenrabatt(u"Fernzone", u"GZ", rabatt, ias));
+    QCOMPARE(rabatt, 10.0f);
+    QVERIFY(ui.messages.isEmpty());
 }
 
 void TestReferenceLists::anyZoneDiscount_data()

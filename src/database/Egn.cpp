@@ -6,6 +6,7 @@
 #include "database/Schema.h"
 
 #include <QStringList>
+#include <cmath>
 #include <cstring>
 #include <limits>
 #include <sqlite3.h>
@@ -47,6 +48,16 @@ const QString kSonstige = QStringLiteral("S");
 
 // Schilling per Euro: carriers deliver one of the two amounts.
 constexpr double kAtsPerEuro = 13.7603;
+
+// No single call costs a billion; a larger amount is a misread field, and an infinite one
+// would make every sum over the database infinite.
+constexpr double kMaxAmount = 1e9;
+
+void checkAmount(double value, double limit)
+{
+    if (!(std::fabs(value) <= limit))
+        throw RuboError(QStringLiteral("Nichtkonvertierbarer Zahlenwert (") + QString::number(value, 'g', 17) + QLatin1Char(')'));
+}
 
 } // namespace
 
@@ -92,6 +103,8 @@ void TEGN::Derive(ReferenceLists& lists)
     lists.FindKostenstelle(FilialeID, decimalText(Nebenstelle, buffer), BeginZeit, Kostenstelle);
 
     // 3.-6. End time, amounts, business-time class.
+    checkAmount(Betrag, kMaxAmount);
+    checkAmount(BetragEuro, kMaxAmount);
     EndeZeit = BeginZeit + Sekunden / 86400.0;
     if (BetragEuro == 0)
         BetragEuro = Betrag;
@@ -120,6 +133,9 @@ void TEGN::Derive(ReferenceLists& lists)
         Rabatt = Betrag - Betrag * RabattProz * 0.01;
         RabattEuro = BetragEuro - BetragEuro * RabattProz * 0.01;
     }
+    // A discount percentage out of all measure in Zonenrabatte must not store an infinite amount.
+    checkAmount(Rabatt, std::numeric_limits<double>::max());
+    checkAmount(RabattEuro, std::numeric_limits<double>::max());
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -256,7 +272,7 @@ void TblEGN::Append(const TEGN& egn, QString& stage)
 
     const int rc = sqlite3_step(s);
     if (rc != SQLITE_DONE) {
-        const QString message = QString::fromUtf8(sqlite3_errmsg(m_db.handle()));
+        const QString message = m_db.errorText(rc);
         sqlite3_reset(s);
         throw RuboError(message);
     }

@@ -38,7 +38,8 @@ struct TEGN
     void Reset();
     // "berechne EGN": branch, cost centre, end time, Euro amount, amount, business-time class,
     // zone discount, domestic/foreign class and discounted amounts, in this order, from the
-    // reference lists of the database the call goes into.
+    // reference lists of the database the call goes into. An amount that is not finite or
+    // beyond a billion is refused as a conversion error (RuboError).
     void Derive(ReferenceLists& lists);
 };
 

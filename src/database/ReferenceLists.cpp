@@ -310,6 +310,13 @@ bool DBZonenrabatte::Find(QStringView zone, QStringView gz, float& rabattProz, Q
     return false;
 }
 
+void DBZonenrabatte::Append(ZonenrabattEntry entry)
+{
+    m_entries.append(std::move(entry));
+    const ZonenrabattEntry& e = m_entries.constLast();
+    m_index.add(e.Zone, e.GZ, int(m_entries.size() - 1));
+}
+
 bool DBZonenrabatte::AnyDiscount() const
 {
     return std::any_of(m_entries.cbegin(), m_entries.cend(),
@@ -365,16 +372,20 @@ bool ReferenceLists::FindZonenrabatt(QStringView zone, QStringView gz, float& ra
         return true;
 
     // The zone is stored under its full name (apostrophe included, the value is bound), so the
-    // next lookup finds it and it is added only once.
+    // next lookup finds it and it is added only once. The loaded list takes the new row as a
+    // reload would: reloading after every new zone made files with many zones quadratic.
+    ZonenrabattEntry entry;
+    entry.Zone = zone.toString();
+    entry.GZ = gz.toString();
     RuboQuery insert(m_db);
     insert.setSql(QStringLiteral("insert into Zonenrabatte (Zone, GZ, RabattProz, IAS) values (Zone_, GZ_, RabattProz_, IAS_)"));
-    insert.setParam(QStringLiteral("Zone_"), zone.isEmpty() ? QStringLiteral("") : zone.toString());
-    insert.setParam(QStringLiteral("GZ_"), gz.isEmpty() ? QStringLiteral("") : gz.toString());
+    insert.setParam(QStringLiteral("Zone_"), entry.Zone.isNull() ? QStringLiteral("") : entry.Zone);
+    insert.setParam(QStringLiteral("GZ_"), entry.GZ.isNull() ? QStringLiteral("") : entry.GZ);
     insert.setParam(QStringLiteral("RabattProz_"), 0.0);
     insert.setParam(QStringLiteral("IAS_"), QStringLiteral(""));
     try {
         insert.execute();
-        SetZonenrabatteDirty(true);
+        m_zonenrabatte.Append(std::move(entry));
     } catch (const RuboError& e) {
         MessageOk(QStringLiteral("Datenbankfehler beim Einfügen in Tabelle Zonenrabatte.\n") + QStringLiteral("Meldung: ")
                   + e.message() + QStringLiteral("\n") + QStringLiteral("Stmt:") + insert.sql());

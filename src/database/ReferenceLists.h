@@ -102,6 +102,8 @@ public:
     const ZonenrabattEntry* FindEntry(QStringView zone, QStringView gz) const;
     bool AnyDiscount() const;
     const QList<ZonenrabattEntry>& entries() const { return m_entries; }
+    // A row just inserted: it goes last, where a reload would read it.
+    void Append(ZonenrabattEntry entry);
 
 private:
     QList<ZonenrabattEntry> m_entries;

@@ -64,6 +64,7 @@ void RuboDatabase::connect(const QString& fileName, bool createIfMissing)
     m_fileName = fileName;
     try {
         RegisterJetFunctions(m_handle);
+        sqlite3_busy_timeout(m_handle, m_busyTimeoutMs);
         // A file that is not a database is only noticed on the first read.
         execute(QStringLiteral("SELECT count(*) FROM sqlite_master"));
     } catch (...) {
@@ -91,14 +92,40 @@ QSqlDatabase RuboDatabase::qtDatabase() const
 void RuboDatabase::check(int rc) const
 {
     if (rc != SQLITE_OK && rc != SQLITE_ROW && rc != SQLITE_DONE)
-        throw RuboError(sqliteMessage(m_handle));
+        throw RuboError(errorText(rc));
+}
+
+QString RuboDatabase::errorText(int rc) const
+{
+    const QString engine = sqliteMessage(m_handle);
+    switch (rc & 0xFF) {
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED:
+        return QStringLiteral("Die Datenbank ist gesperrt, weil ein anderes Programm gerade in sie schreibt. "
+                              "Sie wurde auch nach %1 Sekunden nicht frei; bitte später noch einmal versuchen. (%2)")
+            .arg(m_busyTimeoutMs / 1000.0, 0, 'g', 3)
+            .arg(engine);
+    case SQLITE_FULL:
+        return QStringLiteral("Auf dem Datenträger ist kein Platz mehr frei. (%1)").arg(engine);
+    default:
+        return engine;
+    }
+}
+
+void RuboDatabase::setBusyTimeout(int milliseconds)
+{
+    m_busyTimeoutMs = milliseconds;
+    if (m_handle)
+        sqlite3_busy_timeout(m_handle, milliseconds);
 }
 
 void RuboDatabase::startTransaction()
 {
     if (m_inTransaction)
         throw RuboError(QStringLiteral("Es ist bereits eine Transaktion offen."));
-    execute(QStringLiteral("BEGIN"));
+    // IMMEDIATE takes the write lock at once, so a busy database is waited for here; a deferred
+    // transaction would fail without waiting when its first write meets another writer.
+    execute(QStringLiteral("BEGIN IMMEDIATE"));
     m_inTransaction = true;
 }
 
@@ -197,7 +224,7 @@ RuboStatement::RuboStatement(RuboDatabase& db, const QString& sql) : m_db(&db)
     const char* tail = nullptr;
     int rc = sqlite3_prepare_v2(db.handle(), utf8.constData(), utf8.size(), &m_stmt, &tail);
     if (rc != SQLITE_OK) {
-        QString msg = QString::fromUtf8(sqlite3_errmsg(db.handle()));
+        QString msg = db.errorText(rc);
         sqlite3_finalize(m_stmt);
         m_stmt = nullptr;
         throw RuboError(msg);
@@ -284,7 +311,7 @@ bool RuboStatement::step()
         return true;
     if (rc == SQLITE_DONE)
         return false;
-    QString msg = QString::fromUtf8(sqlite3_errmsg(m_db->handle()));
+    QString msg = m_db->errorText(rc);
     sqlite3_reset(m_stmt);
     throw RuboError(msg);
 }

@@ -45,6 +45,13 @@ public:
 
     // Throws RuboError with sqlite3_errmsg when rc is not OK/ROW/DONE.
     void check(int rc) const;
+    // The text of a failure: the engine's message, and for a lock or a full disk a German
+    // sentence that names the cause.
+    QString errorText(int rc) const;
+
+    // How long a statement waits for another program's write lock before it fails.
+    void setBusyTimeout(int milliseconds);
+    int busyTimeout() const { return m_busyTimeoutMs; }
 
 private:
     QString m_connectionName;
@@ -52,6 +59,7 @@ private:
     sqlite3* m_handle = nullptr;
     bool m_inTransaction = false;
     int m_savepoints = 0;   // open RuboTransaction savepoints inside the transaction
+    int m_busyTimeoutMs = 10000;
 
     friend class RuboTransaction;
 };

@@ -14,8 +14,10 @@ TdmMain* dmMain = nullptr;
 namespace {
 
 // SQLite opens a shortened file without complaint and fails later on a missing page; compare
-// the size its header records with the size on disk so such a file is refused at once.
-void checkNotTruncated(const QString& fileName)
+// the size its header records with the size on disk so such a file is refused at once. Runs
+// after SQLite has read the file once, so that a journal left by a crash or a full disk has
+// been rolled back first: that rollback restores the file's true size.
+void checkWholeFile(const QString& fileName)
 {
     QFile file(fileName);
     if (!file.open(QIODevice::ReadOnly))
@@ -35,6 +37,22 @@ void checkNotTruncated(const QString& fileName)
         throw RuboError(QStringLiteral("Die Datenbankdatei ist unvollständig oder beschädigt."));
 }
 
+// A journal beside the file means the last write did not end; after SQLite has rolled it back
+// the whole file is checked once, which is too slow to do at every start.
+bool hasJournal(const QString& fileName)
+{
+    return QFileInfo(fileName + QStringLiteral("-journal")).size() > 0
+        || QFileInfo(fileName + QStringLiteral("-wal")).size() > 0;
+}
+
+void quickCheck(RuboDatabase& db)
+{
+    RuboStatement check(db, QStringLiteral("PRAGMA quick_check"));
+    const QString result = check.step() ? check.column(0).toString() : QString();
+    if (result != QLatin1String("ok"))
+        throw RuboError(QStringLiteral("Die Datenbankdatei ist unvollständig oder beschädigt.\n") + result);
+}
+
 } // namespace
 
 TdmMain::TdmMain(QString databaseFile, QObject* parent)
@@ -52,14 +70,17 @@ TdmMain::~TdmMain()
 void TdmMain::connectOnce()
 {
     const bool exists = QFileInfo::exists(m_databaseFile);
-    if (exists)
-        checkNotTruncated(m_databaseFile);
+    const bool recovered = exists && hasJournal(m_databaseFile);
     m_db.connect(m_databaseFile, !exists);
     try {
-        if (exists)
+        if (exists) {
+            checkWholeFile(m_databaseFile);
+            if (recovered)
+                quickCheck(m_db);
             CheckRuboSchema(m_db);
-        else
+        } else {
             CreateRuboSchema(m_db);
+        }
     } catch (...) {
         m_db.disconnect();
         if (!exists)

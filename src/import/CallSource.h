@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <optional>
 
 struct TEGN;
 
@@ -27,6 +28,10 @@ public:
     virtual void finish(QString& stage) { Q_UNUSED(stage); }
     // Releases the file on every path; never throws.
     virtual void close() noexcept = 0;
+    // Bad lines the user chose to pass over (a prompt answered No).
+    virtual int skippedLines() const { return 0; }
+    // The number of calls the file says it holds (a trailer record), when it says so.
+    virtual std::optional<int> declaredCount() const { return std::nullopt; }
     // What follows the error's text in the failure message.
     virtual QString failurePlace(int callsRead, const QString& stage) const = 0;
 };

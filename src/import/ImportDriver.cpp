@@ -28,9 +28,15 @@ std::unique_ptr<CallSource> callSourceFor(const QString& extension, const QStrin
     return nullptr;
 }
 
-void reportEnd(int count)
+void reportEnd(const ImportResult& result)
 {
-    SetStatusText(QString::number(count) + QStringLiteral(" EGN's wurden geladen"));
+    QString text = QString::number(result.count) + QStringLiteral(" EGN's wurden geladen");
+    // A cut or damaged file must not look like a whole one.
+    if (result.skipped > 0)
+        text += QStringLiteral(" - Achtung: %1 fehlerhafte Zeile(n) übersprungen").arg(result.skipped);
+    if (result.complete && result.declared && *result.declared != result.count)
+        text += QStringLiteral(" - Achtung: laut Nachsatz enthält die Datei %1 EGN's").arg(*result.declared);
+    SetStatusText(text);
     SetStatusPanel(StatusPanel::ImportEnd, QTime::currentTime().toString(QStringLiteral("hh:mm:ss")));
 }
 
@@ -45,7 +51,7 @@ ImportResult importFile(TdmMain& dm, const QString& path, const QString& origin)
     }
     ImportResult result = ImportCalls(dm, *source, path, origin);
     result.recognised = true;
-    reportEnd(result.count);
+    reportEnd(result);
     return result;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <optional>
 
 class TdmMain;
 
@@ -9,6 +10,11 @@ struct ImportResult
     int count = 0;           // calls stored
     bool complete = false;   // the whole file was read and committed (no error, not stopped early)
     bool recognised = false; // a file type the import knows; its end was reported
+    int skipped = 0;         // bad lines passed over at the user's word
+    std::optional<int> declared;   // the count the file's trailer gives, when it has one
+
+    // Every call of the file is stored: nothing failed, stopped or was passed over.
+    bool whole() const { return complete && skipped == 0 && (!declared || *declared == count); }
 };
 
 // Imports one file into EGN inside one transaction, by the type its extension names, and

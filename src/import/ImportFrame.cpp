@@ -104,6 +104,8 @@ ImportResult ImportFrame::run()
     ImportResult result;
     result.count = m_count;
     result.complete = !m_stoppedByUser;
+    result.skipped = m_source.skippedLines();
+    result.declared = m_source.declaredCount();
     return result;
 }
 
