@@ -47,8 +47,13 @@ bool hasJournal(const QString& fileName)
 
 void quickCheck(RuboDatabase& db)
 {
-    RuboStatement check(db, QStringLiteral("PRAGMA quick_check"));
-    const QString result = check.step() ? check.column(0).toString() : QString();
+    QString result;
+    try {
+        RuboStatement check(db, QStringLiteral("PRAGMA quick_check"));
+        result = check.step() ? check.column(0).toString() : QString();
+    } catch (const RuboError& e) {
+        result = e.message();
+    }
     if (result != QLatin1String("ok"))
         throw RuboError(QStringLiteral("Die Datenbankdatei ist unvollständig oder beschädigt.\n") + result);
 }
