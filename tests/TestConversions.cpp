@@ -38,6 +38,10 @@ private Q_SLOTS:
     void serialFormatting_data();
     void serialFormatting();
     void dateTimeRoundTrip();
+    void timeOfDayBeforeEpoch_data();
+    void timeOfDayBeforeEpoch();
+    void everySecondSurvives_data();
+    void everySecondSurvives();
     void secondsToText_data();
     void secondsToText();
 
@@ -204,6 +208,99 @@ void TestConversions::dateTimeRoundTrip()
     QCOMPARE(DateTimeToSerial(QDateTime(QDate(1899, 12, 29), QTime(6, 0))), -1.25);
     QCOMPARE(DateTimeToSerial(QDateTime()), 0.0);
     QVERIFY(std::fabs(NowSerial() - DateTimeToSerial(QDateTime::currentDateTime())) < 1.0 / 86400);
+}
+
+void TestConversions::timeOfDayBeforeEpoch_data()
+{
+    QTest::addColumn<QDateTime>("moment");
+    QTest::addColumn<double>("serial");
+
+    const double second = 1 / 86400.0;
+    QTest::newRow("29.12.1899 06:00:00") << QDateTime(QDate(1899, 12, 29), QTime(6, 0), Qt::UTC) << -1.25;
+    QTest::newRow("29.12.1899 midnight") << QDateTime(QDate(1899, 12, 29), QTime(0, 0), Qt::UTC) << -1.0;
+    QTest::newRow("29.12.1899 23:59:59") << QDateTime(QDate(1899, 12, 29), QTime(23, 59, 59), Qt::UTC)
+                                         << -(1 + 86399 * second);
+    QTest::newRow("28.12.1899 18:00:00") << QDateTime(QDate(1899, 12, 28), QTime(18, 0), Qt::UTC) << -2.75;
+    QTest::newRow("30.12.1899 06:00:00") << QDateTime(QDate(1899, 12, 30), QTime(6, 0), Qt::UTC) << 0.25;
+    QTest::newRow("31.12.1899 18:00:00") << QDateTime(QDate(1899, 12, 31), QTime(18, 0), Qt::UTC) << 1.75;
+    QTest::newRow("01.01.0001 00:00:01") << QDateTime(QDate(1, 1, 1), QTime(0, 0, 1), Qt::UTC)
+                                         << -(693593 + second);
+    QTest::newRow("01.01.0001 12:00:00") << QDateTime(QDate(1, 1, 1), QTime(12, 0), Qt::UTC) << -693593.5;
+    QTest::newRow("15.06.1850 12:00:00") << QDateTime(QDate(1850, 6, 15), QTime(12, 0), Qt::UTC)
+                                         << -(DateToSerial(QDate(1899, 12, 30)) - DateToSerial(QDate(1850, 6, 15)) + 0.5);
+}
+
+// Every road into a serial and out of it agrees on the sign of the time before 30.12.1899: the
+// call export writes the text, the ".csv" import reads it back.
+void TestConversions::timeOfDayBeforeEpoch()
+{
+    QFETCH(QDateTime, moment);
+    QFETCH(double, serial);
+
+    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+    const QString text = moment.toString(QStringLiteral("dd.MM.yyyy HH:mm:ss"));
+    QCOMPARE(FormatSerialDateTime(serial), text);
+    QCOMPARE(FormatSerialDate(serial), text.left(10));
+    QCOMPARE(FormatSerialTime(serial), text.mid(11));
+    QCOMPARE(SerialToDateTime(serial), moment);
+
+    QCOMPARE(ParseDateTime(text), serial);
+    QCOMPARE(DateTimeToSerial(moment), serial);
+    QCOMPARE(ComposeDateTime(ParseShortDate(text.left(10)), ParseTime(text.mid(11))), serial);
+    QCOMPARE(ComposeDateTime(EncodeDate(moment.date().year(), moment.date().month(), moment.date().day()),
+                             EncodeTime(moment.time().hour(), moment.time().minute(), moment.time().second())),
+             serial);
+    QCOMPARE(ParseCompactDateTime(moment.toString(QStringLiteral("yyyyMMdd")), moment.toString(QStringLiteral("HHmmss"))),
+             serial);
+
+    // Files written under settings with a four-digit year take the fallback road.
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedKingdom));
+    const QString british = moment.toString(QStringLiteral("dd/MM/yyyy HH:mm"));
+    QCOMPARE(FormatSerialDateTime(ParseDateTime(british)), text.left(16) + QStringLiteral(":00"));
+}
+
+void TestConversions::everySecondSurvives_data()
+{
+    QTest::addColumn<qint64>("day");
+
+    QTest::newRow("01.01.0001") << qint64(-693593);
+    QTest::newRow("02.01.0001") << qint64(-693592);
+    QTest::newRow("01.01.0100") << qint64(-657434);
+    QTest::newRow("29.12.1899") << qint64(-1);
+    QTest::newRow("30.12.1899") << qint64(0);
+    QTest::newRow("31.12.1899") << qint64(1);
+    QTest::newRow("29.02.2000") << qint64(36585);
+    QTest::newRow("31.12.9999") << qint64(2958465);
+}
+
+// Every whole second of a day, including the lowest and the highest day, survives the serial and
+// its text: serial -> day and second, and serial -> text -> serial.
+void TestConversions::everySecondSurvives()
+{
+    QFETCH(qint64, day);
+
+    const QDate date = QDate(1899, 12, 30).addDays(day);
+    const QString dateText = date.toString(QStringLiteral("dd.MM.yyyy"));
+    for (int second = 0; second < 86400; ++second) {
+        const double serial = SerialFromDayAndSecond(day, second);
+        qint64 d = 0;
+        int s = 0;
+        QVERIFY(SplitSerial(serial, d, s));
+        if (d != day || s != second)
+            QFAIL(qPrintable(QStringLiteral("second %1 came back as day %2 second %3").arg(second).arg(d).arg(s)));
+        const QString text = FormatSerialDateTime(serial);
+        const QString expected = dateText + QLatin1Char(' ') + QTime(0, 0).addSecs(second).toString(QStringLiteral("HH:mm:ss"));
+        if (text != expected || ParseDateTime(text) != serial)
+            QFAIL(qPrintable(QStringLiteral("%1 came back as %2").arg(expected, text)));
+    }
+    // A day spread over the whole range, each with a second of its own.
+    for (qint64 d = -693593, k = 0; d <= 2958465; d += 7919, ++k) {
+        const int second = int((k * 48271) % 86400);
+        const double serial = SerialFromDayAndSecond(d, second);
+        const QString text = FormatSerialDateTime(serial);
+        QCOMPARE(ParseDateTime(text), serial);
+        QCOMPARE(FormatSerialDateTime(ParseDateTime(text)), text);
+    }
 }
 
 void TestConversions::secondsToText_data()
