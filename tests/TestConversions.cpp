@@ -678,6 +678,18 @@ void TestConversions::parseDateLenient_data()
     QTest::newRow("text") << "heute" << 9999 << 12 << 31 << "31.12.9999";
     QTest::newRow("year 0000") << "1.1.0000" << 1900 << 1 << 1 << "01.01.1900";
     QTest::newRow("endless year") << "1.1.99999999999" << 1900 << 1 << 1 << "01.01.1900";
+    QTest::newRow("year with leading zeros") << "5.3.0002003" << 1900 << 1 << 1 << "05.03.2003";
+    QTest::newRow("year with many leading zeros") << "5.3.0000002003" << 1900 << 1 << 1 << "05.03.2003";
+    QTest::newRow("three digits with zeros") << "5.3.003" << 1900 << 1 << 1 << "05.03.0003";
+    QTest::newRow("leap day with zeros") << "29.2.00000002004" << 1900 << 1 << 1 << "29.02.2004";
+    QTest::newRow("forty digits, a valid year") << "1.1." + QString(36, QLatin1Char('0')) + "2003"
+                                                << 1900 << 1 << 1 << "01.01.2003";
+    QTest::newRow("forty nines") << "1.1." + QString(40, QLatin1Char('9')) << 1900 << 1 << 1 << "01.01.1900";
+    QTest::newRow("forty digits after a one") << "1.1.1" + QString(39, QLatin1Char('0'))
+                                              << 9999 << 12 << 31 << "01.01.1900";
+    QTest::newRow("year 10000") << "1.1.10000" << 1900 << 1 << 1 << "01.01.1900";
+    QTest::newRow("year 9999") << "31.12.09999" << 1900 << 1 << 1 << "31.12.9999";
+    QTest::newRow("zeros only") << "1.1.0000000000" << 1900 << 1 << 1 << "01.01.1900";
 }
 
 void TestConversions::parseDateLenient()

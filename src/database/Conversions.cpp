@@ -745,9 +745,15 @@ double ParseDateLenient(const QString& text, int defaultYear, int defaultMonth, 
         if (scanNumber(view, pos, 2, value, digits))
             month = value;
         skipNonDigits();
-        // "All following digits": cap them so that a long run cannot overflow; it is no date anyway.
-        if (scanNumber(view, pos, 6, value, digits))
-            year = digits < 3 ? (value >= 50 ? 1900 + value : 2000 + value) : value;
+        // The year takes every digit that follows, leading zeros included ("0002003" is 2003).
+        // Beyond 9999 the value stops growing, so that a long run cannot overflow.
+        int yearValue = 0, yearDigits = 0;
+        for (; pos < view.size() && isDigit(view[pos]); ++pos, ++yearDigits) {
+            if (yearValue <= 9999)
+                yearValue = yearValue * 10 + (view[pos].unicode() - '0');
+        }
+        if (yearDigits > 0)
+            year = yearDigits < 3 ? (yearValue >= 50 ? 1900 + yearValue : 2000 + yearValue) : yearValue;
     }
 
     double serial = 0;
