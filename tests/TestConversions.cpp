@@ -1,8 +1,11 @@
 #include "database/Conversions.h"
+#include "database/JetFunctions.h"
 #include "database/RuboError.h"
 
 #include <QLocale>
 #include <QTest>
+
+#include <sqlite3.h>
 
 #include <cmath>
 #include <functional>
@@ -72,6 +75,8 @@ private Q_SLOTS:
     void parseTimeLenientCurrentTime();
 
     void variantReaders();
+    void halvesRoundToEven_data();
+    void halvesRoundToEven();
 
     void stripLineEnd_data();
     void stripLineEnd();
@@ -792,8 +797,8 @@ void TestConversions::variantReaders()
     QCOMPARE(VariantToInt(QStringLiteral("12a")), 0);
     QCOMPARE(VariantToInt(QStringLiteral("12,7")), 13);
     QCOMPARE(VariantToInt(12.4), 12);
-    QCOMPARE(VariantToInt(12.5), 13);
-    QCOMPARE(VariantToInt(-12.5), -13);
+    QCOMPARE(VariantToInt(12.5), 12);
+    QCOMPARE(VariantToInt(-12.5), -12);
     QCOMPARE(VariantToInt(1e12), 0);
     QCOMPARE(VariantToInt(qlonglong(1) << 40), 0);
     QCOMPARE(VariantToInt(qlonglong(-7)), -7);
@@ -810,6 +815,49 @@ void TestConversions::variantReaders()
     QCOMPARE(TrimmedText(QString()), QString());
     QCOMPARE(TrimmedText(QStringLiteral("ID-1 \t ")), QStringLiteral("ID-1"));
     QCOMPARE(TrimmedText(QStringLiteral(" x")), QStringLiteral(" x"));
+}
+
+void TestConversions::halvesRoundToEven_data()
+{
+    QTest::addColumn<double>("value");
+    QTest::addColumn<int>("whole");
+
+    QTest::newRow("0.5") << 0.5 << 0;
+    QTest::newRow("1.5") << 1.5 << 2;
+    QTest::newRow("2.5") << 2.5 << 2;
+    QTest::newRow("3.5") << 3.5 << 4;
+    QTest::newRow("-0.5") << -0.5 << 0;
+    QTest::newRow("-1.5") << -1.5 << -2;
+    QTest::newRow("-2.5") << -2.5 << -2;
+    QTest::newRow("just below a half") << 2.4999999999999996 << 2;
+    QTest::newRow("just above a half") << 2.5000000000000004 << 3;
+    QTest::newRow("largest below a half") << 0.49999999999999994 << 0;
+    QTest::newRow("half below the largest") << 2147483646.5 << 2147483646;
+    QTest::newRow("half below the smallest") << -2147483647.5 << int(std::numeric_limits<qint32>::min());
+    QTest::newRow("no half") << 7.25 << 7;
+}
+
+// The database reader and the SQL function CLng round halves alike, to the even neighbour.
+void TestConversions::halvesRoundToEven()
+{
+    QFETCH(double, value);
+    QFETCH(int, whole);
+
+    QCOMPARE(RoundHalfEven(value), double(whole));
+    QCOMPARE(VariantToInt(value), whole);
+    QCOMPARE(VariantToInt(QString::number(value, 'g', 17).replace(QLatin1Char('.'), QLatin1Char(','))), whole);
+
+    sqlite3* db = nullptr;
+    QCOMPARE(sqlite3_open(":memory:", &db), SQLITE_OK);
+    RegisterJetFunctions(db);
+    sqlite3_stmt* stmt = nullptr;
+    QCOMPARE(sqlite3_prepare_v2(db, "SELECT CLng(?)", -1, &stmt, nullptr), SQLITE_OK);
+    sqlite3_bind_double(stmt, 1, value);
+    QCOMPARE(sqlite3_step(stmt), SQLITE_ROW);
+    const int clng = sqlite3_column_int(stmt, 0);
+    sqlite3_finalize(stmt);
+    sqlite3_close(db);
+    QCOMPARE(clng, whole);
 }
 
 // ---------------------------------------------------------------------------------------------

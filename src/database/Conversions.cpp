@@ -831,6 +831,15 @@ QString VariantToText(const QVariant& value)
     }
 }
 
+double RoundHalfEven(double value)
+{
+    double r = std::floor(value);
+    const double diff = value - r;
+    if (diff > 0.5 || (diff == 0.5 && std::fmod(r, 2.0) != 0.0))
+        r += 1.0;
+    return r;
+}
+
 int VariantToInt(const QVariant& value)
 {
     if (!value.isValid() || value.isNull())
@@ -842,7 +851,7 @@ int VariantToInt(const QVariant& value)
     switch (value.typeId()) {
     case QMetaType::Double:
     case QMetaType::Float: {
-        const double d = std::round(value.toDouble());
+        const double d = RoundHalfEven(value.toDouble());
         return fits(d) ? int(d) : 0;
     }
     case QMetaType::QString:
@@ -857,7 +866,7 @@ int VariantToInt(const QVariant& value)
         double d = 0;
         if (!TryParseNumber(view, d))
             return 0;
-        d = std::round(d);
+        d = RoundHalfEven(d);
         return fits(d) ? int(d) : 0;
     }
     default: {

@@ -59,6 +59,10 @@ double ParseDateLenient(const QString& text, int defaultYear, int defaultMonth, 
                         QString* output = nullptr);
 double ParseTimeLenient(const QString& text, QString* output = nullptr);
 
+// Halves go to the even neighbour (2.5 gives 2, 3.5 gives 4), as the runtime's Round and Jet's
+// CLng do; VariantToInt and CLng share it.
+double RoundHalfEven(double value);
+
 QString VariantToText(const QVariant& value);
 int VariantToInt(const QVariant& value);
 double VariantToFloat(const QVariant& value);

@@ -570,10 +570,7 @@ void sqlCLng(sqlite3_context* ctx, int, sqlite3_value** argv)
         return;
     }
     // Jet rounds a half to the even neighbour: CLng(2.5) = 2, CLng(3.5) = 4.
-    double r = std::floor(value);
-    const double diff = value - r;
-    if (diff > 0.5 || (diff == 0.5 && std::fmod(r, 2.0) != 0.0))
-        r += 1.0;
+    const double r = RoundHalfEven(value);
     if (r < double(INT32_MIN) || r > double(INT32_MAX)) {
         sqlite3_result_error(ctx, kOverflow, -1);
         return;
