@@ -551,6 +551,9 @@ void TestConversions::parseTime_data()
     QTest::newRow("12 AM is midnight") << "12:15 AM" << 15 * 60;
     QTest::newRow("12 pm is noon") << "12:15 pm" << 12 * 3600 + 15 * 60;
     QTest::newRow("13 PM") << "13:00 PM" << -1;
+    QTest::newRow("0 AM") << "0:30 AM" << -1;
+    QTest::newRow("0 PM") << "00:30 pm" << -1;
+    QTest::newRow("hour 0 without AM/PM") << "0:30" << 30 * 60;
     QTest::newRow("hour 24") << "24:00:00" << -1;
     QTest::newRow("minute 60") << "12:60" << -1;
     QTest::newRow("second 60") << "12:00:60" << -1;

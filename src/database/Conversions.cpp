@@ -193,7 +193,8 @@ bool scanTime(QStringView text, qsizetype& pos, bool allowAmPm, double& serial)
         const bool am = rest.compare(QLatin1String("AM"), Qt::CaseInsensitive) == 0;
         const bool pm = rest.compare(QLatin1String("PM"), Qt::CaseInsensitive) == 0;
         if (am || pm) {
-            if (hour > 12)
+            // A twelve-hour clock has no hour 0: "0:30 PM" is no time, as the runtime has it.
+            if (hour == 0 || hour > 12)
                 return false;
             if (hour == 12)
                 hour = 0;
