@@ -65,8 +65,7 @@ private:
     QString checkNumber(const QStringList& f);
     QString checkEncodeDate(const QStringList& f);
     QString checkDateAndTime(const QStringList& f);
-    QString checkShortDate(const QStringList& f);
-    QString checkShortTime(const QStringList& f);
+    QString checkZeroOnFailure(const QStringList& f, double (*parse)(const QString&));
     QString checkDateTimeText(const QStringList& f);
     QString checkRound(const QStringList& f);
 
@@ -159,9 +158,9 @@ QString TestConversionReference::check(const QString& kind, const QStringList& f
     if (kind == QLatin1String("dt"))
         return checkDateAndTime(f);
     if (kind == QLatin1String("sdate"))
-        return checkShortDate(f);
+        return checkZeroOnFailure(f, ParseShortDate);
     if (kind == QLatin1String("stime"))
-        return checkShortTime(f);
+        return checkZeroOnFailure(f, ParseTime);
     if (kind == QLatin1String("sdt"))
         return checkDateTimeText(f);
     if (kind == QLatin1String("round"))
@@ -266,20 +265,10 @@ QString TestConversionReference::checkDateAndTime(const QStringList& f)
     return sameBits(parsed, expected) ? QString() : QStringLiteral("parsed back ") + bitsOf(parsed);
 }
 
-// text, serial or ERR (ParseShortDate gives 0 on failure)
-QString TestConversionReference::checkShortDate(const QStringList& f)
+// text, serial or ERR: ParseShortDate and ParseTime give 0 on failure
+QString TestConversionReference::checkZeroOnFailure(const QStringList& f, double (*parse)(const QString&))
 {
-    const double serial = ParseShortDate(f[0]);
-    double expected = 0;
-    if (f[1] != QLatin1String("ERR") && !fromBits(f[1], expected))
-        return QStringLiteral("malformed value");
-    return sameBits(serial, expected) ? QString() : bitsOf(serial);
-}
-
-// text, serial or ERR (ParseTime gives 0 on failure)
-QString TestConversionReference::checkShortTime(const QStringList& f)
-{
-    const double serial = ParseTime(f[0]);
+    const double serial = parse(f[0]);
     double expected = 0;
     if (f[1] != QLatin1String("ERR") && !fromBits(f[1], expected))
         return QStringLiteral("malformed value");

@@ -131,6 +131,14 @@ begin
       Exit(False);
 end;
 
+procedure EmitParsed(const Kind, S: string; Ok: Boolean; V: Double);
+begin
+  if Ok then
+    Emit(Kind + Tab + S + Tab + Bits(V))
+  else
+    Emit(Kind + Tab + S + Tab + 'ERR');
+end;
+
 { ---------------------------------------------------------------------------------------------- }
 { Number pictures }
 
@@ -290,10 +298,7 @@ begin
     Exclude('num: texts without a digit, or with an exponent without digits, that FPC reads');
     Exit;
   end;
-  if Ok then
-    Emit('num' + Tab + S + Tab + Bits(V))
-  else
-    Emit('num' + Tab + S + Tab + 'ERR');
+  EmitParsed('num', S, Ok, V);
 end;
 
 procedure NumberTexts;
@@ -472,6 +477,7 @@ end;
 procedure ShortDate(const S: string);
 var
   V: TDateTime;
+  Ok: Boolean;
 begin
   // FPC takes "15.01.2003." as a date; with us anything after the date gives 0.
   if (Trim(S) <> '') and (Trim(S)[Length(Trim(S))] = '.') and TryStrToDate(S, V, De) then
@@ -479,10 +485,8 @@ begin
     Exclude('sdate: a "." after the year, which FPC accepts (anything after the date gives 0)');
     Exit;
   end;
-  if TryStrToDate(S, V, De) then
-    Emit('sdate' + Tab + S + Tab + Bits(V))
-  else
-    Emit('sdate' + Tab + S + Tab + 'ERR');
+  Ok := TryStrToDate(S, V, De);
+  EmitParsed('sdate', S, Ok, V);
 end;
 
 procedure ShortDates;
@@ -520,11 +524,10 @@ end;
 procedure ShortTime(const S: string);
 var
   V: TDateTime;
+  Ok: Boolean;
 begin
-  if TryStrToTime(S, V, De) then
-    Emit('stime' + Tab + S + Tab + Bits(V))
-  else
-    Emit('stime' + Tab + S + Tab + 'ERR');
+  Ok := TryStrToTime(S, V, De);
+  EmitParsed('stime', S, Ok, V);
 end;
 
 procedure ShortTimes;
@@ -565,11 +568,10 @@ end;
 procedure DateTimeText(const S: string);
 var
   V: TDateTime;
+  Ok: Boolean;
 begin
-  if TryStrToDateTime(S, V, De) then
-    Emit('sdt' + Tab + S + Tab + Bits(V))
-  else
-    Emit('sdt' + Tab + S + Tab + 'ERR');
+  Ok := TryStrToDateTime(S, V, De);
+  EmitParsed('sdt', S, Ok, V);
 end;
 
 procedure DateTimeTexts;
