@@ -1,8 +1,11 @@
 #include "database/Conversions.h"
+#include "database/JetFunctions.h"
 #include "database/RuboError.h"
 
 #include <QLocale>
 #include <QTest>
+
+#include <sqlite3.h>
 
 #include <cmath>
 #include <functional>
@@ -38,6 +41,10 @@ private Q_SLOTS:
     void serialFormatting_data();
     void serialFormatting();
     void dateTimeRoundTrip();
+    void timeOfDayBeforeEpoch_data();
+    void timeOfDayBeforeEpoch();
+    void everySecondSurvives_data();
+    void everySecondSurvives();
     void secondsToText_data();
     void secondsToText();
 
@@ -68,6 +75,8 @@ private Q_SLOTS:
     void parseTimeLenientCurrentTime();
 
     void variantReaders();
+    void halvesRoundToEven_data();
+    void halvesRoundToEven();
 
     void stripLineEnd_data();
     void stripLineEnd();
@@ -204,6 +213,99 @@ void TestConversions::dateTimeRoundTrip()
     QCOMPARE(DateTimeToSerial(QDateTime(QDate(1899, 12, 29), QTime(6, 0))), -1.25);
     QCOMPARE(DateTimeToSerial(QDateTime()), 0.0);
     QVERIFY(std::fabs(NowSerial() - DateTimeToSerial(QDateTime::currentDateTime())) < 1.0 / 86400);
+}
+
+void TestConversions::timeOfDayBeforeEpoch_data()
+{
+    QTest::addColumn<QDateTime>("moment");
+    QTest::addColumn<double>("serial");
+
+    const double second = 1 / 86400.0;
+    QTest::newRow("29.12.1899 06:00:00") << QDateTime(QDate(1899, 12, 29), QTime(6, 0), Qt::UTC) << -1.25;
+    QTest::newRow("29.12.1899 midnight") << QDateTime(QDate(1899, 12, 29), QTime(0, 0), Qt::UTC) << -1.0;
+    QTest::newRow("29.12.1899 23:59:59") << QDateTime(QDate(1899, 12, 29), QTime(23, 59, 59), Qt::UTC)
+                                         << -(1 + 86399 * second);
+    QTest::newRow("28.12.1899 18:00:00") << QDateTime(QDate(1899, 12, 28), QTime(18, 0), Qt::UTC) << -2.75;
+    QTest::newRow("30.12.1899 06:00:00") << QDateTime(QDate(1899, 12, 30), QTime(6, 0), Qt::UTC) << 0.25;
+    QTest::newRow("31.12.1899 18:00:00") << QDateTime(QDate(1899, 12, 31), QTime(18, 0), Qt::UTC) << 1.75;
+    QTest::newRow("01.01.0001 00:00:01") << QDateTime(QDate(1, 1, 1), QTime(0, 0, 1), Qt::UTC)
+                                         << -(693593 + second);
+    QTest::newRow("01.01.0001 12:00:00") << QDateTime(QDate(1, 1, 1), QTime(12, 0), Qt::UTC) << -693593.5;
+    QTest::newRow("15.06.1850 12:00:00") << QDateTime(QDate(1850, 6, 15), QTime(12, 0), Qt::UTC)
+                                         << -(DateToSerial(QDate(1899, 12, 30)) - DateToSerial(QDate(1850, 6, 15)) + 0.5);
+}
+
+// Every road into a serial and out of it agrees on the sign of the time before 30.12.1899: the
+// call export writes the text, the ".csv" import reads it back.
+void TestConversions::timeOfDayBeforeEpoch()
+{
+    QFETCH(QDateTime, moment);
+    QFETCH(double, serial);
+
+    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+    const QString text = moment.toString(QStringLiteral("dd.MM.yyyy HH:mm:ss"));
+    QCOMPARE(FormatSerialDateTime(serial), text);
+    QCOMPARE(FormatSerialDate(serial), text.left(10));
+    QCOMPARE(FormatSerialTime(serial), text.mid(11));
+    QCOMPARE(SerialToDateTime(serial), moment);
+
+    QCOMPARE(ParseDateTime(text), serial);
+    QCOMPARE(DateTimeToSerial(moment), serial);
+    QCOMPARE(ComposeDateTime(ParseShortDate(text.left(10)), ParseTime(text.mid(11))), serial);
+    QCOMPARE(ComposeDateTime(EncodeDate(moment.date().year(), moment.date().month(), moment.date().day()),
+                             EncodeTime(moment.time().hour(), moment.time().minute(), moment.time().second())),
+             serial);
+    QCOMPARE(ParseCompactDateTime(moment.toString(QStringLiteral("yyyyMMdd")), moment.toString(QStringLiteral("HHmmss"))),
+             serial);
+
+    // Files written under settings with a four-digit year take the fallback road.
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedKingdom));
+    const QString british = moment.toString(QStringLiteral("dd/MM/yyyy HH:mm"));
+    QCOMPARE(FormatSerialDateTime(ParseDateTime(british)), text.left(16) + QStringLiteral(":00"));
+}
+
+void TestConversions::everySecondSurvives_data()
+{
+    QTest::addColumn<qint64>("day");
+
+    QTest::newRow("01.01.0001") << qint64(-693593);
+    QTest::newRow("02.01.0001") << qint64(-693592);
+    QTest::newRow("01.01.0100") << qint64(-657434);
+    QTest::newRow("29.12.1899") << qint64(-1);
+    QTest::newRow("30.12.1899") << qint64(0);
+    QTest::newRow("31.12.1899") << qint64(1);
+    QTest::newRow("29.02.2000") << qint64(36585);
+    QTest::newRow("31.12.9999") << qint64(2958465);
+}
+
+// Every whole second of a day, including the lowest and the highest day, survives the serial and
+// its text: serial -> day and second, and serial -> text -> serial.
+void TestConversions::everySecondSurvives()
+{
+    QFETCH(qint64, day);
+
+    const QDate date = QDate(1899, 12, 30).addDays(day);
+    const QString dateText = date.toString(QStringLiteral("dd.MM.yyyy"));
+    for (int second = 0; second < 86400; ++second) {
+        const double serial = SerialFromDayAndSecond(day, second);
+        qint64 d = 0;
+        int s = 0;
+        QVERIFY(SplitSerial(serial, d, s));
+        if (d != day || s != second)
+            QFAIL(qPrintable(QStringLiteral("second %1 came back as day %2 second %3").arg(second).arg(d).arg(s)));
+        const QString text = FormatSerialDateTime(serial);
+        const QString expected = dateText + QLatin1Char(' ') + QTime(0, 0).addSecs(second).toString(QStringLiteral("HH:mm:ss"));
+        if (text != expected || ParseDateTime(text) != serial)
+            QFAIL(qPrintable(QStringLiteral("%1 came back as %2").arg(expected, text)));
+    }
+    // A day spread over the whole range, each with a second of its own.
+    for (qint64 d = -693593, k = 0; d <= 2958465; d += 7919, ++k) {
+        const int second = int((k * 48271) % 86400);
+        const double serial = SerialFromDayAndSecond(d, second);
+        const QString text = FormatSerialDateTime(serial);
+        QCOMPARE(ParseDateTime(text), serial);
+        QCOMPARE(FormatSerialDateTime(ParseDateTime(text)), text);
+    }
 }
 
 void TestConversions::secondsToText_data()
@@ -449,6 +551,9 @@ void TestConversions::parseTime_data()
     QTest::newRow("12 AM is midnight") << "12:15 AM" << 15 * 60;
     QTest::newRow("12 pm is noon") << "12:15 pm" << 12 * 3600 + 15 * 60;
     QTest::newRow("13 PM") << "13:00 PM" << -1;
+    QTest::newRow("0 AM") << "0:30 AM" << -1;
+    QTest::newRow("0 PM") << "00:30 pm" << -1;
+    QTest::newRow("hour 0 without AM/PM") << "0:30" << 30 * 60;
     QTest::newRow("hour 24") << "24:00:00" << -1;
     QTest::newRow("minute 60") << "12:60" << -1;
     QTest::newRow("second 60") << "12:00:60" << -1;
@@ -581,6 +686,18 @@ void TestConversions::parseDateLenient_data()
     QTest::newRow("text") << "heute" << 9999 << 12 << 31 << "31.12.9999";
     QTest::newRow("year 0000") << "1.1.0000" << 1900 << 1 << 1 << "01.01.1900";
     QTest::newRow("endless year") << "1.1.99999999999" << 1900 << 1 << 1 << "01.01.1900";
+    QTest::newRow("year with leading zeros") << "5.3.0002003" << 1900 << 1 << 1 << "05.03.2003";
+    QTest::newRow("year with many leading zeros") << "5.3.0000002003" << 1900 << 1 << 1 << "05.03.2003";
+    QTest::newRow("three digits with zeros") << "5.3.003" << 1900 << 1 << 1 << "05.03.0003";
+    QTest::newRow("leap day with zeros") << "29.2.00000002004" << 1900 << 1 << 1 << "29.02.2004";
+    QTest::newRow("forty digits, a valid year") << "1.1." + QString(36, QLatin1Char('0')) + "2003"
+                                                << 1900 << 1 << 1 << "01.01.2003";
+    QTest::newRow("forty nines") << "1.1." + QString(40, QLatin1Char('9')) << 1900 << 1 << 1 << "01.01.1900";
+    QTest::newRow("forty digits after a one") << "1.1.1" + QString(39, QLatin1Char('0'))
+                                              << 9999 << 12 << 31 << "01.01.1900";
+    QTest::newRow("year 10000") << "1.1.10000" << 1900 << 1 << 1 << "01.01.1900";
+    QTest::newRow("year 9999") << "31.12.09999" << 1900 << 1 << 1 << "31.12.9999";
+    QTest::newRow("zeros only") << "1.1.0000000000" << 1900 << 1 << 1 << "01.01.1900";
 }
 
 void TestConversions::parseDateLenient()
@@ -683,8 +800,8 @@ void TestConversions::variantReaders()
     QCOMPARE(VariantToInt(QStringLiteral("12a")), 0);
     QCOMPARE(VariantToInt(QStringLiteral("12,7")), 13);
     QCOMPARE(VariantToInt(12.4), 12);
-    QCOMPARE(VariantToInt(12.5), 13);
-    QCOMPARE(VariantToInt(-12.5), -13);
+    QCOMPARE(VariantToInt(12.5), 12);
+    QCOMPARE(VariantToInt(-12.5), -12);
     QCOMPARE(VariantToInt(1e12), 0);
     QCOMPARE(VariantToInt(qlonglong(1) << 40), 0);
     QCOMPARE(VariantToInt(qlonglong(-7)), -7);
@@ -701,6 +818,49 @@ void TestConversions::variantReaders()
     QCOMPARE(TrimmedText(QString()), QString());
     QCOMPARE(TrimmedText(QStringLiteral("ID-1 \t ")), QStringLiteral("ID-1"));
     QCOMPARE(TrimmedText(QStringLiteral(" x")), QStringLiteral(" x"));
+}
+
+void TestConversions::halvesRoundToEven_data()
+{
+    QTest::addColumn<double>("value");
+    QTest::addColumn<int>("whole");
+
+    QTest::newRow("0.5") << 0.5 << 0;
+    QTest::newRow("1.5") << 1.5 << 2;
+    QTest::newRow("2.5") << 2.5 << 2;
+    QTest::newRow("3.5") << 3.5 << 4;
+    QTest::newRow("-0.5") << -0.5 << 0;
+    QTest::newRow("-1.5") << -1.5 << -2;
+    QTest::newRow("-2.5") << -2.5 << -2;
+    QTest::newRow("just below a half") << 2.4999999999999996 << 2;
+    QTest::newRow("just above a half") << 2.5000000000000004 << 3;
+    QTest::newRow("largest below a half") << 0.49999999999999994 << 0;
+    QTest::newRow("half below the largest") << 2147483646.5 << 2147483646;
+    QTest::newRow("half below the smallest") << -2147483647.5 << int(std::numeric_limits<qint32>::min());
+    QTest::newRow("no half") << 7.25 << 7;
+}
+
+// The database reader and the SQL function CLng round halves alike, to the even neighbour.
+void TestConversions::halvesRoundToEven()
+{
+    QFETCH(double, value);
+    QFETCH(int, whole);
+
+    QCOMPARE(RoundHalfEven(value), double(whole));
+    QCOMPARE(VariantToInt(value), whole);
+    QCOMPARE(VariantToInt(QString::number(value, 'g', 17).replace(QLatin1Char('.'), QLatin1Char(','))), whole);
+
+    sqlite3* db = nullptr;
+    QCOMPARE(sqlite3_open(":memory:", &db), SQLITE_OK);
+    RegisterJetFunctions(db);
+    sqlite3_stmt* stmt = nullptr;
+    QCOMPARE(sqlite3_prepare_v2(db, "SELECT CLng(?)", -1, &stmt, nullptr), SQLITE_OK);
+    sqlite3_bind_double(stmt, 1, value);
+    QCOMPARE(sqlite3_step(stmt), SQLITE_ROW);
+    const int clng = sqlite3_column_int(stmt, 0);
+    sqlite3_finalize(stmt);
+    sqlite3_close(db);
+    QCOMPARE(clng, whole);
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -18,9 +18,9 @@ namespace {
 
 constexpr qint64 kSerialEpochJulianDay = 2415019;   // QDate(1899, 12, 30).toJulianDay()
 constexpr double kSecondsPerDay = 86400.0;
-// 01.01.0001 00:00:00 and 31.12.9999 23:59:59: serials outside are clamped before formatting.
-constexpr double kMinSerial = -693593.0;
-constexpr double kMaxSerial = 2958465.0 + 86399.0 / 86400.0;
+// 01.01.0001 and 31.12.9999: a serial whose day lies outside is clamped before formatting.
+constexpr qint64 kMinSerialDay = -693593;
+constexpr qint64 kMaxSerialDay = 2958465;
 
 bool isLeapYear(int year)
 {
@@ -77,22 +77,23 @@ QString timeText(int hour, int minute, int second)
     throw RuboError(QStringLiteral("'%1' ist keine gültige Uhrzeit").arg(timeText(hour, minute, second)));
 }
 
-// A serial split into its calendar day and the second of that day, rounded to the whole second.
-// Negative serials keep their fraction as a positive time of day, as the day-serial format has it.
-void splitSerial(double serial, QDate& date, int& secondOfDay)
+// For display. The day is clamped, not the serial: the times of 01.01.0001 lie below -693593.0.
+// Not a number shows as 30.12.1899 00:00:00.
+void splitSerialForDisplay(double serial, QDate& date, int& secondOfDay)
 {
-    if (!std::isfinite(serial))
-        serial = 0;
-    serial = qBound(kMinSerial, serial, kMaxSerial);
-    const double whole = std::trunc(serial);
-    qint64 days = qint64(whole);
-    qint64 seconds = std::llround(std::fabs(serial - whole) * kSecondsPerDay);
-    if (seconds >= 86400) {
-        seconds -= 86400;
-        ++days;
+    qint64 days = 0;
+    int seconds = 0;
+    if (!SplitSerial(serial, days, seconds) && !std::isnan(serial))
+        days = serial < 0 ? kMinSerialDay - 1 : kMaxSerialDay + 1;
+    if (days < kMinSerialDay) {
+        days = kMinSerialDay;
+        seconds = 0;
+    } else if (days > kMaxSerialDay) {
+        days = kMaxSerialDay;
+        seconds = 86399;
     }
     date = QDate::fromJulianDay(kSerialEpochJulianDay + days);
-    secondOfDay = int(seconds);
+    secondOfDay = seconds;
 }
 
 bool isDigit(QChar c)
@@ -192,7 +193,8 @@ bool scanTime(QStringView text, qsizetype& pos, bool allowAmPm, double& serial)
         const bool am = rest.compare(QLatin1String("AM"), Qt::CaseInsensitive) == 0;
         const bool pm = rest.compare(QLatin1String("PM"), Qt::CaseInsensitive) == 0;
         if (am || pm) {
-            if (hour > 12)
+            // A twelve-hour clock has no hour 0: "0:30 PM" is no time, as the runtime has it.
+            if (hour == 0 || hour > 12)
                 return false;
             if (hour == 12)
                 hour = 0;
@@ -351,6 +353,36 @@ double EncodeTime(int hour, int minute, int second)
     return serial;
 }
 
+double ComposeDateTime(double date, double time)
+{
+    const double day = std::trunc(date);
+    const double fraction = std::fabs(time - std::trunc(time));
+    return day < 0 ? day - fraction : day + fraction;
+}
+
+bool SplitSerial(double serial, qint64& days, int& secondOfDay)
+{
+    if (!std::isfinite(serial) || std::fabs(serial) > 1e12)
+        return false;
+    // The day is the serial cut towards zero, not its floor: the fraction is the time of day
+    // whatever the sign.
+    const double whole = std::trunc(serial);
+    qint64 seconds = std::llround(std::fabs(serial - whole) * kSecondsPerDay);
+    days = qint64(whole);
+    if (seconds >= 86400) {   // rounded up to the next midnight, which lies later in either case
+        seconds -= 86400;
+        ++days;
+    }
+    secondOfDay = int(seconds);
+    return true;
+}
+
+double SerialFromDayAndSecond(qint64 days, int secondOfDay)
+{
+    // One division per value, so the same moment always gives the very same double.
+    return ComposeDateTime(double(days), secondOfDay / kSecondsPerDay);
+}
+
 double DateToSerial(const QDate& date)
 {
     if (!date.isValid())
@@ -362,16 +394,15 @@ double DateTimeToSerial(const QDateTime& dateTime)
 {
     if (!dateTime.isValid())
         return 0;
-    const double days = DateToSerial(dateTime.date());
-    const double fraction = dateTime.time().msecsSinceStartOfDay() / (kSecondsPerDay * 1000.0);
-    return days < 0 ? days - fraction : days + fraction;
+    return ComposeDateTime(DateToSerial(dateTime.date()),
+                           dateTime.time().msecsSinceStartOfDay() / (kSecondsPerDay * 1000.0));
 }
 
 QDateTime SerialToDateTime(double serial)
 {
     QDate date;
     int second = 0;
-    splitSerial(serial, date, second);
+    splitSerialForDisplay(serial, date, second);
     return QDateTime(date, QTime(0, 0).addSecs(second), Qt::UTC);
 }
 
@@ -379,7 +410,7 @@ QString FormatSerialDate(double serial)
 {
     QDate date;
     int second = 0;
-    splitSerial(serial, date, second);
+    splitSerialForDisplay(serial, date, second);
     return dateText(date.year(), date.month(), date.day());
 }
 
@@ -387,7 +418,7 @@ QString FormatSerialTime(double serial)
 {
     QDate date;
     int second = 0;
-    splitSerial(serial, date, second);
+    splitSerialForDisplay(serial, date, second);
     return timeText(second / 3600, second / 60 % 60, second % 60);
 }
 
@@ -395,7 +426,7 @@ QString FormatSerialDateTime(double serial)
 {
     QDate date;
     int second = 0;
-    splitSerial(serial, date, second);
+    splitSerialForDisplay(serial, date, second);
     return dateText(date.year(), date.month(), date.day()) + QLatin1Char(' ')
         + timeText(second / 3600, second / 60 % 60, second % 60);
 }
@@ -638,7 +669,7 @@ double ParseDateTime(const QString& text)
                 ++pos;
             double time = 0;
             if (scanTime(view, pos, false, time) && pos == view.size())
-                return date + time;
+                return ComposeDateTime(date, time);
         }
     }
 
@@ -657,7 +688,7 @@ double ParseDateTime(const QString& text)
     if (dt.isValid()) {
         const QDate d = fixYear(dateTimeFormat, dt.date());
         if (d.isValid())
-            return DateToSerial(d) + dt.time().msecsSinceStartOfDay() / (kSecondsPerDay * 1000.0);
+            return ComposeDateTime(DateToSerial(d), dt.time().msecsSinceStartOfDay() / (kSecondsPerDay * 1000.0));
     }
     const QDate d0 = locale.toDate(trimmed, dateFormat);
     if (d0.isValid()) {
@@ -691,7 +722,7 @@ double ParseCompactDateTime(QStringView dateText, QStringView timeText)
         throw RuboError(QStringLiteral("Ungültiges Datum oder Uhrzeit: ")
                             .append(dateText).append(QLatin1Char(' ')).append(timeText));
     }
-    return date + time;
+    return ComposeDateTime(date, time);
 }
 
 double ParseDateLenient(const QString& text, int defaultYear, int defaultMonth, int defaultDay,
@@ -715,9 +746,15 @@ double ParseDateLenient(const QString& text, int defaultYear, int defaultMonth, 
         if (scanNumber(view, pos, 2, value, digits))
             month = value;
         skipNonDigits();
-        // "All following digits": cap them so that a long run cannot overflow; it is no date anyway.
-        if (scanNumber(view, pos, 6, value, digits))
-            year = digits < 3 ? (value >= 50 ? 1900 + value : 2000 + value) : value;
+        // The year takes every digit that follows, leading zeros included ("0002003" is 2003).
+        // Beyond 9999 the value stops growing, so that a long run cannot overflow.
+        int yearValue = 0, yearDigits = 0;
+        for (; pos < view.size() && isDigit(view[pos]); ++pos, ++yearDigits) {
+            if (yearValue <= 9999)
+                yearValue = yearValue * 10 + (view[pos].unicode() - '0');
+        }
+        if (yearDigits > 0)
+            year = yearDigits < 3 ? (yearValue >= 50 ? 1900 + yearValue : 2000 + yearValue) : yearValue;
     }
 
     double serial = 0;
@@ -795,6 +832,15 @@ QString VariantToText(const QVariant& value)
     }
 }
 
+double RoundHalfEven(double value)
+{
+    double r = std::floor(value);
+    const double diff = value - r;
+    if (diff > 0.5 || (diff == 0.5 && std::fmod(r, 2.0) != 0.0))
+        r += 1.0;
+    return r;
+}
+
 int VariantToInt(const QVariant& value)
 {
     if (!value.isValid() || value.isNull())
@@ -806,7 +852,7 @@ int VariantToInt(const QVariant& value)
     switch (value.typeId()) {
     case QMetaType::Double:
     case QMetaType::Float: {
-        const double d = std::round(value.toDouble());
+        const double d = RoundHalfEven(value.toDouble());
         return fits(d) ? int(d) : 0;
     }
     case QMetaType::QString:
@@ -821,7 +867,7 @@ int VariantToInt(const QVariant& value)
         double d = 0;
         if (!TryParseNumber(view, d))
             return 0;
-        d = std::round(d);
+        d = RoundHalfEven(d);
         return fits(d) ? int(d) : 0;
     }
     default: {

@@ -13,6 +13,13 @@ double EncodeDate(int year, int month, int day);              // throws RuboErro
 double EncodeTime(int hour, int minute, int second);          // throws RuboError on an impossible time
 bool TryEncodeDate(int year, int month, int day, double& serial);
 bool TryEncodeTime(int hour, int minute, int second, double& serial);
+// The one rule for the sign of the time of day: before 30.12.1899 the fraction is subtracted, so
+// that it always counts forwards from midnight (29.12.1899 06:00:00 is -1.25, not -0.75).
+double ComposeDateTime(double date, double time);
+// A serial's calendar day (days since 30.12.1899) and its second of that day, rounded to the
+// whole second; false for a value that is no number or lies far beyond any date.
+bool SplitSerial(double serial, qint64& days, int& secondOfDay);
+double SerialFromDayAndSecond(qint64 days, int secondOfDay);
 double DateToSerial(const QDate& date);
 double DateTimeToSerial(const QDateTime& dateTime);
 // Rounded to the whole second; the wall-clock value as Qt::UTC, so that no daylight-saving gap
@@ -51,6 +58,10 @@ double ParseCompactDateTime(QStringView dateText, QStringView timeText);
 double ParseDateLenient(const QString& text, int defaultYear, int defaultMonth, int defaultDay,
                         QString* output = nullptr);
 double ParseTimeLenient(const QString& text, QString* output = nullptr);
+
+// Halves go to the even neighbour (2.5 gives 2, 3.5 gives 4), as the runtime's Round and Jet's
+// CLng do; VariantToInt and CLng share it.
+double RoundHalfEven(double value);
 
 QString VariantToText(const QVariant& value);
 int VariantToInt(const QVariant& value);

@@ -1,5 +1,6 @@
 #include "database/JetFunctions.h"
 
+#include "database/Conversions.h"
 #include "database/RuboError.h"
 
 #include <QChar>
@@ -384,13 +385,6 @@ bool readTime(const char*& s, const char* end, int& seconds)
     return true;
 }
 
-double composeSerial(qint64 days, int seconds)
-{
-    // One division per value, so the same moment always gives the very same double.
-    const double time = seconds / 86400.0;
-    return days < 0 ? double(days) - time : double(days) + time;
-}
-
 // "dd.mm.yyyy", "dd.mm.yyyy hh:nn[:ss]" or "hh:nn[:ss]", blanks around allowed.
 bool parseDateText(const char* begin, const char* end, double& serial)
 {
@@ -403,7 +397,7 @@ bool parseDateText(const char* begin, const char* end, double& serial)
         int seconds;
         if (!readTime(s, e, seconds) || s != e)
             return false;
-        serial = composeSerial(0, seconds);
+        serial = SerialFromDayAndSecond(0, seconds);
         return true;
     }
     int d, m, y;
@@ -428,7 +422,7 @@ bool parseDateText(const char* begin, const char* end, double& serial)
         if (!readTime(s, e, seconds) || s != e)
             return false;
     }
-    serial = composeSerial(date.toJulianDay() - kJulianDayOfZero, seconds);
+    serial = SerialFromDayAndSecond(date.toJulianDay() - kJulianDayOfZero, seconds);
     return true;
 }
 
@@ -460,23 +454,6 @@ bool serialArgument(sqlite3_context* ctx, sqlite3_value* v, double& serial)
     return false;
 }
 
-// Splits a serial into day and whole second of the day. Before 30.12.1899 the fraction still
-// counts forwards from midnight, so the day is the serial cut towards zero, not its floor.
-bool splitSerial(double serial, qint64& days, int& seconds)
-{
-    if (std::fabs(serial) > 1e12)
-        return false;
-    const double whole = std::trunc(serial);
-    qint64 secs = std::llround(std::fabs(serial - whole) * 86400.0);
-    days = qint64(whole);
-    if (secs >= 86400) {   // rounded up to the next midnight, which lies later in either case
-        secs -= 86400;
-        ++days;
-    }
-    seconds = int(secs);
-    return true;
-}
-
 void sqlCDate(sqlite3_context* ctx, int, sqlite3_value** argv)
 {
     double serial;
@@ -492,11 +469,11 @@ void serialPart(sqlite3_context* ctx, sqlite3_value* argument, bool datePart)
         return;
     qint64 days;
     int seconds;
-    if (!splitSerial(serial, days, seconds)) {
+    if (!SplitSerial(serial, days, seconds)) {
         sqlite3_result_error(ctx, kOverflow, -1);
         return;
     }
-    sqlite3_result_double(ctx, datePart ? double(days) : composeSerial(0, seconds));
+    sqlite3_result_double(ctx, datePart ? double(days) : SerialFromDayAndSecond(0, seconds));
 }
 
 void sqlDateValue(sqlite3_context* ctx, int, sqlite3_value** argv)
@@ -593,10 +570,7 @@ void sqlCLng(sqlite3_context* ctx, int, sqlite3_value** argv)
         return;
     }
     // Jet rounds a half to the even neighbour: CLng(2.5) = 2, CLng(3.5) = 4.
-    double r = std::floor(value);
-    const double diff = value - r;
-    if (diff > 0.5 || (diff == 0.5 && std::fmod(r, 2.0) != 0.0))
-        r += 1.0;
+    const double r = RoundHalfEven(value);
     if (r < double(INT32_MIN) || r > double(INT32_MAX)) {
         sqlite3_result_error(ctx, kOverflow, -1);
         return;
