@@ -1,3 +1,4 @@
+#include "database/Conversions.h"
 #include "database/Egn.h"
 #include "support/RecordingUi.h"
 #include "database/ReferenceLists.h"
@@ -333,6 +334,18 @@ void TestEgn::endTimeAndBusinessTimeClass()
     egn.Derive(t.lists());
     QCOMPARE(egn.GZ, QStringLiteral("FZ"));
     QCOMPARE(egn.EndeZeit, egn.BeginZeit + 60 / 86400.0);
+
+    // Before 30.12.1899 the clock still runs forwards, also across midnight into 30.12.1899.
+    const QList<QPair<const char*, const char*>> early = {{"28.12.1899 06:00:00", "28.12.1899 06:01:30"},
+                                                         {"29.12.1899 23:59:00", "30.12.1899 00:00:30"},
+                                                         {"01.01.0001 00:00:00", "01.01.0001 00:01:30"}};
+    for (const auto& [begin, end] : early) {
+        egn = call("0999");
+        egn.BeginZeit = ParseDateTime(QString::fromLatin1(begin));
+        egn.Sekunden = 90;
+        egn.Derive(t.lists());
+        QCOMPARE(FormatSerialDateTime(egn.EndeZeit), QString::fromLatin1(end));
+    }
 }
 
 void TestEgn::newZoneDuringImport()

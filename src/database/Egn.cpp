@@ -1,5 +1,6 @@
 #include "database/Egn.h"
 
+#include "database/Conversions.h"
 #include "database/ReferenceLists.h"
 #include "database/RuboEngine.h"
 #include "database/RuboError.h"
@@ -106,6 +107,14 @@ void TEGN::Derive(ReferenceLists& lists)
     checkAmount(Betrag, kMaxAmount);
     checkAmount(BetragEuro, kMaxAmount);
     EndeZeit = BeginZeit + Sekunden / 86400.0;
+    // Before 30.12.1899 the time of day counts the other way: add the seconds to the day's clock.
+    qint64 day = 0;
+    int second = 0;
+    if (BeginZeit < 0 && SplitSerial(BeginZeit, day, second)) {
+        const qint64 total = second + qint64(Sekunden);
+        const qint64 days = total >= 0 ? total / 86400 : -((-total + 86399) / 86400);
+        EndeZeit = SerialFromDayAndSecond(day + days, int(total - days * 86400));
+    }
     if (BetragEuro == 0)
         BetragEuro = Betrag;
     if (Betrag == 0)
