@@ -543,6 +543,8 @@ void TestEdiImport::readsLinesAcrossBlocks_data()
     QTest::newRow("only line ends") << QByteArray("\r\n\n\r") << QStringList{"", "", ""};
     QTest::newRow("BOM skipped") << QByteArray("\xEF\xBB\xBFx\r\n") << QStringList{"x"};
     QTest::newRow("BOM alone") << QByteArray("\xEF\xBB\xBF") << QStringList{};
+    // Files joined by hand carry a BOM at each former start; it would hide the record type.
+    QTest::newRow("BOM at the start of a later line") << QByteArray("a\n\xEF\xBB\xBF" "280\r\n") << QStringList{"a", "280"};
     QTest::newRow("BOM before a Windows-1252 line") << QByteArray("\xEF\xBB\xBF\xD6\n") << QStringList{ae};
     QTest::newRow("UTF-8 line, Windows-1252 line") << QByteArray("\xC3\x96\n\xD6\r\n") << QStringList{ae, ae};
     QTest::newRow("Windows-1252 high bytes") << QByteArray("\x80\x8A\x9F\xA0\xFF") << QStringList{QStringLiteral("€Š\u0178\u00A0ÿ")};

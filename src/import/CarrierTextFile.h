@@ -8,7 +8,8 @@
 // Reads a carrier's text file line by line, whole lines of any length, in constant memory.
 // Each line is decoded on its own: as UTF-8 when it is valid UTF-8, otherwise as Windows-1252,
 // so one broken line cannot turn the umlauts of all the others into mojibake. A BOM at the
-// start of the file is skipped.
+// start of the file is skipped, and so is one that starts a later UTF-8 line (files joined by
+// hand), since it would hide the record type.
 //
 // A line ends at CR LF, CR CR LF (a CR LF file converted once more on Windows), a lone CR (old
 // Mac files) or a lone LF. Any other run of them ends a line and then empty lines: "\r\r" and
