@@ -2,70 +2,104 @@
 
 #include "database/RuboError.h"
 
+#include <QFileInfo>
 #include <cstring>
 
 namespace {
 
-constexpr qsizetype kBlock = 1 << 16;
+constexpr quint64 kOnes = 0x0101010101010101ull;
+constexpr quint64 kHighBits = 0x8080808080808080ull;
 
 // Windows-1252 0x80..0x9F; the five undefined bytes keep their Latin-1 value.
 const char16_t kCp1252High[32] = {
     0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
     0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
 
-// Validates UTF-8 across block boundaries: `pending` continuation bytes are still expected.
-struct Utf8Scan
+quint64 load8(const char* p)
 {
-    int pending = 0;
-    uchar lowest = 0x80, highest = 0xBF;   // range of the next continuation byte
-    bool valid = true;
+    quint64 word;
+    memcpy(&word, p, 8);
+    return word;
+}
 
-    void feed(const uchar* p, qsizetype n)
-    {
-        for (qsizetype i = 0; i < n && valid; ++i) {
-            // Carrier files are mostly ASCII: pass over eight such bytes at a time.
-            if (pending == 0) {
-                while (i + 8 <= n) {
-                    quint64 word;
-                    memcpy(&word, p + i, 8);
-                    if (word & 0x8080808080808080ull)
-                        break;
-                    i += 8;
-                }
-                if (i >= n)
-                    break;
-            }
-            const uchar c = p[i];
-            if (pending > 0) {
-                if (c < lowest || c > highest) {
-                    valid = false;
-                    return;
-                }
-                lowest = 0x80;
-                highest = 0xBF;
-                --pending;
-            } else if (c < 0x80) {
-                continue;
-            } else if (c >= 0xC2 && c <= 0xDF) {
-                pending = 1;
-            } else if (c >= 0xE0 && c <= 0xEF) {
-                pending = 2;
-                if (c == 0xE0)
-                    lowest = 0xA0;
-                else if (c == 0xED)
-                    highest = 0x9F;
-            } else if (c >= 0xF0 && c <= 0xF4) {
-                pending = 3;
-                if (c == 0xF0)
-                    lowest = 0x90;
-                else if (c == 0xF4)
-                    highest = 0x8F;
-            } else {
-                valid = false;
-            }
-        }
+// Nonzero when one of the eight bytes of `word` equals `byte`.
+quint64 hasByte(quint64 word, uchar byte)
+{
+    const quint64 x = word ^ (kOnes * byte);
+    return (x - kOnes) & ~x & kHighBits;
+}
+
+// The first CR or LF at or after `from`, or `size` when there is none. Clears `ascii` when a
+// byte before it is not ASCII. Carrier lines are mostly ASCII: eight bytes are looked at a time.
+qsizetype findLineEnd(const char* p, qsizetype from, qsizetype size, bool& ascii)
+{
+    qsizetype i = from;
+    quint64 seen = 0;
+    while (i + 8 <= size) {
+        const quint64 word = load8(p + i);
+        if (hasByte(word, '\n') | hasByte(word, '\r'))
+            break;
+        seen |= word;
+        i += 8;
     }
-};
+    if (seen & kHighBits)
+        ascii = false;
+    for (; i < size; ++i) {
+        const uchar c = uchar(p[i]);
+        if (c == '\n' || c == '\r')
+            return i;
+        if (c & 0x80)
+            ascii = false;
+    }
+    return size;
+}
+
+// Strict UTF-8: no overlong forms, no surrogates, nothing above U+10FFFF, no cut sequence.
+bool isValidUtf8(const uchar* p, qsizetype n)
+{
+    qsizetype i = 0;
+    while (i < n) {
+        while (i + 8 <= n && !(load8(reinterpret_cast<const char*>(p + i)) & kHighBits))
+            i += 8;
+        if (i >= n)
+            break;
+        const uchar c = p[i];
+        if (c < 0x80) {
+            ++i;
+            continue;
+        }
+        int more = 0;
+        uchar lowest = 0x80, highest = 0xBF;   // range of the first continuation byte
+        if (c >= 0xC2 && c <= 0xDF) {
+            more = 1;
+        } else if (c >= 0xE0 && c <= 0xEF) {
+            more = 2;
+            if (c == 0xE0)
+                lowest = 0xA0;
+            else if (c == 0xED)
+                highest = 0x9F;
+        } else if (c >= 0xF0 && c <= 0xF4) {
+            more = 3;
+            if (c == 0xF0)
+                lowest = 0x90;
+            else if (c == 0xF4)
+                highest = 0x8F;
+        } else {
+            return false;
+        }
+        if (n - i - 1 < more)
+            return false;
+        for (int k = 1; k <= more; ++k) {
+            const uchar d = p[i + k];
+            if (d < lowest || d > highest)
+                return false;
+            lowest = 0x80;
+            highest = 0xBF;
+        }
+        i += more + 1;
+    }
+    return true;
+}
 
 } // namespace
 
@@ -73,17 +107,16 @@ void CarrierTextFile::open(const QString& path)
 {
     close();
     m_path = path;
+    // A device or a FIFO never ends or blocks the open; a carrier file is always a plain file.
+    const QFileInfo info(path);
+    if (info.exists() && !info.isFile() && !info.isDir())
+        throwNotText();
     m_file.setFileName(path);
     if (!m_file.open(QIODevice::ReadOnly))
         throw RuboError(QStringLiteral("Kann Datei ") + path + QStringLiteral(" nicht öffnen."));
-    m_utf8 = scanIsUtf8();
-    if (!m_file.seek(0))
-        throw RuboError(QStringLiteral("Kann Datei ") + path + QStringLiteral(" nicht öffnen."));
     m_decoder = QStringDecoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    m_buffer.clear();
-    m_pos = 0;
     m_eof = false;
-    if (m_utf8 && fillBuffer() && m_buffer.startsWith("\xEF\xBB\xBF"))
+    if (fillBuffer() && m_buffer.startsWith("\xEF\xBB\xBF"))
         m_pos = 3;
 }
 
@@ -96,23 +129,13 @@ void CarrierTextFile::close()
     m_eof = true;
 }
 
-bool CarrierTextFile::scanIsUtf8()
+void CarrierTextFile::throwNotText() const
 {
-    Utf8Scan scan;
-    QByteArray block(kBlock, Qt::Uninitialized);
-    for (;;) {
-        const qint64 n = m_file.read(block.data(), kBlock);
-        if (n < 0)
-            throw RuboError(QStringLiteral("Lesefehler in Datei %1: %2").arg(m_path, m_file.errorString()));
-        if (n == 0)
-            break;
-        scan.feed(reinterpret_cast<const uchar*>(block.constData()), n);
-        if (!scan.valid)
-            return false;
-    }
-    return scan.pending == 0;
+    throw RuboError(QStringLiteral("Die Datei %1 ist keine Textdatei.").arg(m_path));
 }
 
+// Appends one block; false at the end of the file. A NUL byte refuses the file as soon as its
+// block arrives, so a binary or endless file costs one block, not a pass over all of it.
 bool CarrierTextFile::fillBuffer()
 {
     if (m_eof)
@@ -122,23 +145,25 @@ bool CarrierTextFile::fillBuffer()
         m_pos = 0;
     }
     const qsizetype old = m_buffer.size();
-    m_buffer.resize(old + kBlock);
-    const qint64 n = m_file.read(m_buffer.data() + old, kBlock);
+    m_buffer.resize(old + kBlockBytes);
+    const qint64 n = m_file.read(m_buffer.data() + old, kBlockBytes);
     if (n < 0)
         throw RuboError(QStringLiteral("Lesefehler in Datei %1: %2").arg(m_path, m_file.errorString()));
     m_buffer.resize(old + n);
-    if (n == 0)
+    if (n == 0) {
         m_eof = true;
-    return n > 0;
+        return false;
+    }
+    if (memchr(m_buffer.constData() + old, 0, size_t(n)))
+        throwNotText();
+    return true;
 }
 
-void CarrierTextFile::decode(const char* data, qsizetype size, QString& line)
+void CarrierTextFile::decode(const char* data, qsizetype size, bool ascii, QString& line)
 {
-    if (memchr(data, 0, size_t(size)))
-        throw RuboError(QStringLiteral("Die Datei %1 ist keine Textdatei.").arg(m_path));
     line.resize(size);   // UTF-8 never needs more UTF-16 units than bytes
     QChar* out = line.data();
-    if (m_utf8) {
+    if (ascii || isValidUtf8(reinterpret_cast<const uchar*>(data), size)) {
         QChar* end = m_decoder.appendToBuffer(out, QByteArrayView(data, size));
         line.resize(end - out);
         return;
@@ -151,30 +176,43 @@ void CarrierTextFile::decode(const char* data, qsizetype size, QString& line)
 
 bool CarrierTextFile::readLine(QString& line)
 {
-    qsizetype searchFrom = m_pos;
+    qsizetype scanned = 0;   // bytes after m_pos known to hold no line end
+    bool ascii = true;
     for (;;) {
-        const qsizetype nl = m_buffer.indexOf('\n', searchFrom);
-        if (nl >= 0) {
-            if (nl - m_pos > kMaxLineBytes)
-                break;
-            decode(m_buffer.constData() + m_pos, nl - m_pos, line);
-            m_pos = nl + 1;
-            return true;
-        }
-        if (m_buffer.size() - m_pos > kMaxLineBytes)
-            break;
-        const qsizetype scanned = m_buffer.size() - m_pos;
-        if (!fillBuffer()) {
-            if (m_pos >= m_buffer.size())
+        const char* data = m_buffer.constData();
+        const qsizetype size = m_buffer.size();
+        const qsizetype end = findLineEnd(data, m_pos + scanned, size, ascii);
+        if (end - m_pos > kMaxLineBytes)
+            throw RuboError(
+                QStringLiteral("Die Datei %1 enthält eine Zeile mit mehr als %2 Zeichen; sie ist keine Datei mit Einzelgesprächsnachweisen.")
+                    .arg(m_path)
+                    .arg(kMaxLineBytes));
+        if (end == size) {
+            scanned = size - m_pos;
+            if (fillBuffer())
+                continue;
+            if (scanned == 0)
                 return false;
-            // The last line has no line feed.
-            decode(m_buffer.constData() + m_pos, m_buffer.size() - m_pos, line);
+            // The last line has no line end.
+            decode(m_buffer.constData() + m_pos, scanned, ascii, line);
             m_pos = m_buffer.size();
             return true;
         }
-        searchFrom = m_pos + scanned;
+        qsizetype next = end + 1;
+        if (data[end] == '\r') {
+            // Whether a LF or CR LF follows may be decided only by the next block.
+            if (!m_eof && (next == size || (data[next] == '\r' && next + 1 == size))) {
+                scanned = end - m_pos;
+                fillBuffer();
+                continue;
+            }
+            if (next < size && data[next] == '\n')
+                next += 1;
+            else if (next + 1 < size && data[next] == '\r' && data[next + 1] == '\n')
+                next += 2;
+        }
+        decode(data + m_pos, end - m_pos, ascii, line);
+        m_pos = next;
+        return true;
     }
-    throw RuboError(QStringLiteral("Die Datei %1 enthält eine Zeile mit mehr als %2 Zeichen; sie ist keine Datei mit Einzelgesprächsnachweisen.")
-                        .arg(m_path)
-                        .arg(kMaxLineBytes));
 }

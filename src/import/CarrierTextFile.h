@@ -6,32 +6,40 @@
 #include <QStringDecoder>
 
 // Reads a carrier's text file line by line, whole lines of any length, in constant memory.
-// The file is UTF-8 when all of it is valid UTF-8 (a BOM is skipped), otherwise Windows-1252.
+// Each line is decoded on its own: as UTF-8 when it is valid UTF-8, otherwise as Windows-1252,
+// so one broken line cannot turn the umlauts of all the others into mojibake. A BOM at the
+// start of the file is skipped, and so is one that starts a later UTF-8 line (files joined by
+// hand), since it would hide the record type.
+//
+// A line ends at CR LF, CR CR LF (a CR LF file converted once more on Windows), a lone CR (old
+// Mac files) or a lone LF. Any other run of them ends a line and then empty lines: "\r\r" and
+// "\n\r" are two line ends each, as "\n\n" is. A line never holds a CR or LF.
 class CarrierTextFile
 {
 public:
     // Longer lines are no call records; refusing them keeps a binary file from filling memory.
     static constexpr qsizetype kMaxLineBytes = 1 << 20;
+    // The file is read in blocks of this size; each is checked for NUL bytes as it arrives.
+    static constexpr qsizetype kBlockBytes = 1 << 16;
 
-    // Throws RuboError "Kann Datei <path> nicht öffnen." when the file cannot be read.
+    // Reads the first block. Throws RuboError "Kann Datei <path> nicht öffnen." when the file
+    // cannot be read, and "Die Datei <path> ist keine Textdatei." for a device, a FIFO or a
+    // first block holding a NUL byte.
     void open(const QString& path);
     void close();
-    bool isUtf8() const { return m_utf8; }
-    // The next line without its line feed (a carriage return stays for StripLineEnd);
-    // false at the end of the file. Throws RuboError on a read error, a NUL byte or a line longer
-    // than kMaxLineBytes.
+    // The next line without its line end; false at the end of the file. Throws RuboError on a
+    // read error, a block holding a NUL byte, or a line longer than kMaxLineBytes.
     bool readLine(QString& line);
 
 private:
     bool fillBuffer();
-    void decode(const char* data, qsizetype size, QString& line);
-    bool scanIsUtf8();
+    void decode(const char* data, qsizetype size, bool ascii, QString& line);
+    [[noreturn]] void throwNotText() const;
 
     QFile m_file;
     QString m_path;
     QByteArray m_buffer;
     qsizetype m_pos = 0;
-    bool m_eof = false;
-    bool m_utf8 = true;
+    bool m_eof = true;
     QStringDecoder m_decoder;
 };

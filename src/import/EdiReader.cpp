@@ -4,6 +4,7 @@
 #include "database/Egn.h"
 
 #include <cstring>
+#include <limits>
 
 namespace {
 
@@ -56,6 +57,22 @@ int splitAtTabs(QStringView line, QList<QStringView>& fields)
     return 0;
 }
 
+// Digits only, within int: "+5", " 5", "5 " or "1e3" say nothing about the count.
+std::optional<int> plainWholeNumber(QStringView text)
+{
+    if (text.isEmpty() || text.size() > 10)
+        return std::nullopt;
+    qint64 value = 0;
+    for (const QChar c : text) {
+        if (c < QLatin1Char('0') || c > QLatin1Char('9'))
+            return std::nullopt;
+        value = value * 10 + (c.unicode() - '0');
+    }
+    if (value > std::numeric_limits<int>::max())
+        return std::nullopt;
+    return int(value);
+}
+
 } // namespace
 
 TextCallFormat::Verdict EdiReader::classify(QStringView line, int& code)
@@ -65,8 +82,14 @@ TextCallFormat::Verdict EdiReader::classify(QStringView line, int& code)
         code = split;
         return Verdict::SplitFailed;
     }
-    if (m_fields.at(0) != u"280")
+    if (m_fields.at(0) != u"280") {
+        // Of two trailers (files joined by hand) the last one read counts.
+        if (m_fields.at(0) == u"900" && m_fields.size() > 1) {
+            if (const std::optional<int> count = plainWholeNumber(m_fields.at(1)))
+                m_declaredCount = count;
+        }
         return Verdict::NotACall;
+    }
     if (m_fields.size() < kRequiredFields) {
         code = kRequiredFields;
         return Verdict::TooFewFields;

@@ -2,6 +2,8 @@
 
 #include <QStringView>
 
+#include <optional>
+
 struct TEGN;
 
 // One text format of call records (".edi", ".csv", ".one"): it decides per line whether the line
@@ -18,4 +20,6 @@ public:
     virtual Verdict classify(QStringView line, int& code) = 0;
     // Sets the fields the format delivers; conversion errors are thrown as RuboError.
     virtual void fill(TEGN& egn) = 0;
+    // The call count of the file's trailer, once classify() has passed one.
+    virtual std::optional<int> declaredCount() const { return std::nullopt; }
 };

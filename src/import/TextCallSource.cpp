@@ -1,6 +1,5 @@
 #include "import/TextCallSource.h"
 
-#include "database/Conversions.h"
 #include "database/Messages.h"
 
 TextCallSource::TextCallSource(QString path, std::unique_ptr<TextCallFormat> format)
@@ -10,6 +9,7 @@ TextCallSource::TextCallSource(QString path, std::unique_ptr<TextCallFormat> for
 
 void TextCallSource::openFile(QString& stage)
 {
+    m_skippedLines = 0;
     stage = QStringLiteral("open File");
     m_file.open(m_path);
 }
@@ -39,9 +39,10 @@ bool TextCallSource::askToStop(TextCallFormat::Verdict verdict, int code, int ca
 CallSource::Step TextCallSource::next(int callsRead, QString& stage)
 {
     Q_UNUSED(stage);
+    // The file delivers lines without their line end.
     while (m_file.readLine(m_line)) {
         int code = 0;
-        const TextCallFormat::Verdict verdict = m_format->classify(StripLineEnd(QStringView(m_line)), code);
+        const TextCallFormat::Verdict verdict = m_format->classify(m_line, code);
         switch (verdict) {
         case TextCallFormat::Verdict::Call:
             return Step::Call;
@@ -51,6 +52,7 @@ CallSource::Step TextCallSource::next(int callsRead, QString& stage)
         case TextCallFormat::Verdict::TooFewFields:
             if (askToStop(verdict, code, callsRead))
                 return Step::StoppedByUser;
+            ++m_skippedLines;
             break;
         }
     }

@@ -19,6 +19,8 @@ public:
     void fill(TEGN& egn) override;
     void close() noexcept override;
     QString failurePlace(int callsRead, const QString& stage) const override;
+    int skippedLines() const override { return m_skippedLines; }
+    std::optional<int> declaredCount() const override { return m_format->declaredCount(); }
 
 private:
     bool askToStop(TextCallFormat::Verdict verdict, int code, int callsRead) const;
@@ -27,4 +29,5 @@ private:
     std::unique_ptr<TextCallFormat> m_format;
     CarrierTextFile m_file;
     QString m_line;
+    int m_skippedLines = 0;
 };
