@@ -171,6 +171,13 @@ void TestEdiImport::importsCallLinesAndReportsTheEnd()
     QCOMPARE(t.scalar("SELECT COUNT(*) FROM EGN").toInt(), 3);
     QCOMPARE(t.scalar("SELECT DateiName || '|' || OriginalName || '|' || AnzahlEGN FROM GeladeneDateien").toString(),
              path + "||3");
+    QVERIFY(r.whole());
+
+    // A trailer that counts more calls than were read: stored, but not taken for whole.
+    const ImportResult cut = ImportFile(t.dm(), t.writeFile("feb.edi", lines({kHeader, callLine(), callLine(), kTrailer})));
+    QCOMPARE(cut.count, 2);
+    QVERIFY(cut.complete && !cut.whole());
+    QCOMPARE(ui.panels[0], QStringLiteral("2 EGN's wurden geladen - Achtung: laut Nachsatz enthält die Datei 3 EGN's"));
     QCOMPARE(t.scalar("SELECT COUNT(DISTINCT DateiID) FROM EGN WHERE DateiID = 1").toInt(), 1);
     // A six-digit date gives the same day as the eight-digit one.
     QCOMPARE(t.scalar("SELECT COUNT(DISTINCT BeginZeit) FROM EGN").toInt(), 1);
