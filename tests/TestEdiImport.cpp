@@ -178,6 +178,17 @@ void TestEdiImport::importsCallLinesAndReportsTheEnd()
     QCOMPARE(cut.count, 2);
     QVERIFY(cut.complete && !cut.whole());
     QCOMPARE(ui.panels[0], QStringLiteral("2 EGN's wurden geladen - Achtung: laut Nachsatz enthält die Datei 3 EGN's"));
+
+    // Cut inside the last call's identifier: the call still has all its fields.
+    const ImportResult inside = ImportFile(t.dm(), t.writeFile("mar.edi", lines({kHeader, callLine(), callLine()}).chopped(4)));
+    QCOMPARE(inside.count, 2);
+    QVERIFY(inside.complete && !inside.whole());
+    QCOMPARE(ui.panels[0], QStringLiteral("2 EGN's wurden geladen - Achtung: die Datei endet mitten in der letzten Zeile, "
+                                          "sie ist vielleicht abgeschnitten"));
+    // A trailer without a line end is no cut call.
+    const ImportResult trailer = ImportFile(t.dm(), t.writeFile("apr.edi", lines({kHeader, callLine(), callLine(), callLine(), kTrailer}).chopped(2)));
+    QVERIFY(trailer.whole());
+    QCOMPARE(ui.panels[0], QStringLiteral("3 EGN's wurden geladen"));
     QCOMPARE(t.scalar("SELECT COUNT(DISTINCT DateiID) FROM EGN WHERE DateiID = 1").toInt(), 1);
     // A six-digit date gives the same day as the eight-digit one.
     QCOMPARE(t.scalar("SELECT COUNT(DISTINCT BeginZeit) FROM EGN").toInt(), 1);

@@ -32,6 +32,9 @@ public:
     virtual int skippedLines() const { return 0; }
     // The number of calls the file says it holds (a trailer record), when it says so.
     virtual std::optional<int> declaredCount() const { return std::nullopt; }
+    // The last call stood on a line that ended the file without a line end: the file may have
+    // been cut off inside it.
+    virtual bool lastCallUnended() const { return false; }
     // What follows the error's text in the failure message.
     virtual QString failurePlace(int callsRead, const QString& stage) const = 0;
 };

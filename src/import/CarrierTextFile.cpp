@@ -116,6 +116,7 @@ void CarrierTextFile::open(const QString& path)
         throw RuboError(QStringLiteral("Kann Datei ") + path + QStringLiteral(" nicht öffnen."));
     m_decoder = QStringDecoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
     m_eof = false;
+    m_unended = false;
     if (fillBuffer() && m_buffer.startsWith("\xEF\xBB\xBF"))
         m_pos = 3;
 }
@@ -194,6 +195,7 @@ bool CarrierTextFile::readLine(QString& line)
             if (scanned == 0)
                 return false;
             // The last line has no line end.
+            m_unended = true;
             decode(m_buffer.constData() + m_pos, scanned, ascii, line);
             m_pos = m_buffer.size();
             return true;

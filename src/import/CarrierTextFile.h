@@ -30,6 +30,8 @@ public:
     // The next line without its line end; false at the end of the file. Throws RuboError on a
     // read error, a block holding a NUL byte, or a line longer than kMaxLineBytes.
     bool readLine(QString& line);
+    // The line read last ended the file without a line end: a file cut off ends so.
+    bool lastLineUnended() const { return m_unended; }
 
 private:
     bool fillBuffer();
@@ -41,5 +43,6 @@ private:
     QByteArray m_buffer;
     qsizetype m_pos = 0;
     bool m_eof = true;
+    bool m_unended = false;
     QStringDecoder m_decoder;
 };

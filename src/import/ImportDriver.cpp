@@ -34,6 +34,8 @@ void reportEnd(const ImportResult& result)
     // A cut or damaged file must not look like a whole one.
     if (result.skipped > 0)
         text += QStringLiteral(" - Achtung: %1 fehlerhafte Zeile(n) übersprungen").arg(result.skipped);
+    if (result.complete && result.lastCallUnended)
+        text += QStringLiteral(" - Achtung: die Datei endet mitten in der letzten Zeile, sie ist vielleicht abgeschnitten");
     if (result.complete && result.declared && *result.declared != result.count)
         text += QStringLiteral(" - Achtung: laut Nachsatz enthält die Datei %1 EGN's").arg(*result.declared);
     SetStatusText(text);

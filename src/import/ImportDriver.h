@@ -12,9 +12,13 @@ struct ImportResult
     bool recognised = false; // a file type the import knows; its end was reported
     int skipped = 0;         // bad lines passed over at the user's word
     std::optional<int> declared;   // the count the file's trailer gives, when it has one
+    bool lastCallUnended = false;  // the file ends inside its last call's line, maybe cut off
 
-    // Every call of the file is stored: nothing failed, stopped or was passed over.
-    bool whole() const { return complete && skipped == 0 && (!declared || *declared == count); }
+    // Every call of the file is stored: nothing failed, stopped, was passed over or cut off.
+    bool whole() const
+    {
+        return complete && skipped == 0 && !lastCallUnended && (!declared || *declared == count);
+    }
 };
 
 // Imports one file into EGN inside one transaction, by the type its extension names, and

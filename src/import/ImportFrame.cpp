@@ -106,6 +106,7 @@ ImportResult ImportFrame::run()
     result.complete = !m_stoppedByUser;
     result.skipped = m_source.skippedLines();
     result.declared = m_source.declaredCount();
+    result.lastCallUnended = m_source.lastCallUnended();
     return result;
 }
 

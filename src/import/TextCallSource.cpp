@@ -45,6 +45,7 @@ CallSource::Step TextCallSource::next(int callsRead, QString& stage)
         const TextCallFormat::Verdict verdict = m_format->classify(m_line, code);
         switch (verdict) {
         case TextCallFormat::Verdict::Call:
+            m_lastCallUnended = m_file.lastLineUnended();
             return Step::Call;
         case TextCallFormat::Verdict::NotACall:
             break;

@@ -20,6 +20,7 @@ public:
     void close() noexcept override;
     QString failurePlace(int callsRead, const QString& stage) const override;
     int skippedLines() const override { return m_skippedLines; }
+    bool lastCallUnended() const override { return m_lastCallUnended; }
     std::optional<int> declaredCount() const override { return m_format->declaredCount(); }
 
 private:
@@ -30,4 +31,5 @@ private:
     CarrierTextFile m_file;
     QString m_line;
     int m_skippedLines = 0;
+    bool m_lastCallUnended = false;
 };
