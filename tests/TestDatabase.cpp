@@ -1,6 +1,7 @@
 #include "support/RecordingUi.h"
 #include "database/Schema.h"
 #include "database/SqlText.h"
+#include "support/OtherProgram.h"
 #include "support/TestDb.h"
 
 #include <QFile>
@@ -32,22 +33,6 @@ private Q_SLOTS:
     void journalLeftByACrashIsRolledBackAtOpen();
     void waitsForAnotherWriterThenNamesTheLock();
 };
-
-namespace {
-
-// A second program's connection, straight to the engine.
-struct OtherProgram
-{
-    explicit OtherProgram(const QString& file)
-    {
-        sqlite3_open(file.toUtf8().constData(), &db);
-    }
-    ~OtherProgram() { sqlite3_close(db); }
-    int exec(const char* sql) { return sqlite3_exec(db, sql, nullptr, nullptr, nullptr); }
-    sqlite3* db = nullptr;
-};
-
-} // namespace
 
 void TestDatabase::createsFiveTablesOnFirstOpen()
 {

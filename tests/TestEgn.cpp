@@ -154,6 +154,22 @@ void TestEgn::amounts_data()
                                       << 100 - 100 * p * 0.01;
 }
 
+namespace {
+
+// A call with both amounts into the zone "Fernzone", whose discount entry exists unless below 0.
+TEGN callInFernzone(TestDb& t, double betrag, double betragEuro, double discount)
+{
+    if (discount > -1)
+        addZone(t.db(), "Fernzone", "GZ", discount, "");
+    TEGN egn = call("0999");
+    egn.Zone = QStringLiteral("Fernzone");
+    egn.Betrag = betrag;
+    egn.BetragEuro = betragEuro;
+    return egn;
+}
+
+} // namespace
+
 void TestEgn::amounts()
 {
     QFETCH(double, betrag);
@@ -166,12 +182,7 @@ void TestEgn::amounts()
 
     RecordingUi ui;
     TestDb t;
-    if (discount > -1)
-        addZone(t.db(), "Fernzone", "GZ", discount, "");
-    TEGN egn = call("0999");
-    egn.Zone = QStringLiteral("Fernzone");
-    egn.Betrag = betrag;
-    egn.BetragEuro = betragEuro;
+    TEGN egn = callInFernzone(t, betrag, betragEuro, discount);
     egn.Derive(t.lists());
 
     QCOMPARE(egn.Betrag, wantBetrag);
@@ -207,12 +218,7 @@ void TestEgn::amountsOutOfMeasureAreRefused()
     QFETCH(QString, shown);
     RecordingUi ui;
     TestDb t;
-    if (discount > -1)
-        addZone(t.db(), "Fernzone", "GZ", discount, "");
-    TEGN egn = call("0999");
-    egn.Zone = QStringLiteral("Fernzone");
-    egn.Betrag = betrag;
-    egn.BetragEuro = betragEuro;
+    TEGN egn = callInFernzone(t, betrag, betragEuro, discount);
     try {
         egn.Derive(t.lists());
         QVERIFY2(shown.isEmpty(), "accepted");

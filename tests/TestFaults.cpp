@@ -1,5 +1,6 @@
 #include "import/ImportDriver.h"
 #include "support/RecordingUi.h"
+#include "support/OtherProgram.h"
 #include "support/TestDb.h"
 
 #include <QFile>
@@ -63,13 +64,6 @@ void createDatabase(const QString& db)
     QVERIFY(dm.open());
 }
 
-struct OtherProgram
-{
-    explicit OtherProgram(const QString& file) { sqlite3_open(file.toUtf8().constData(), &db); }
-    ~OtherProgram() { sqlite3_close(db); }
-    int exec(const char* sql) { return sqlite3_exec(db, sql, nullptr, nullptr, nullptr); }
-    sqlite3* db = nullptr;
-};
 
 } // namespace
 
