@@ -154,10 +154,14 @@ void DataGrid::setModel(SqlPagedModel* model)
         disconnect(m_model, nullptr, this, nullptr);
     m_model = model;
     m_view->setModel(model);
+    if (m_view->selectionModel())
+        connect(m_view->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+                [this] { Q_EMIT currentRecordChanged(currentRecord()); });
     if (model) {
         // Connected after the view's own handlers, so the header has rebuilt its sections.
         connect(model, &QAbstractItemModel::modelReset, this, &DataGrid::applyColumns);
         connect(model, &QAbstractItemModel::layoutChanged, this, &DataGrid::applyColumns);
+        connect(model, &QAbstractItemModel::modelReset, this, [this] { Q_EMIT currentRecordChanged(currentRecord()); });
     }
     applyColumns();
 }
@@ -183,7 +187,7 @@ int DataGrid::columnWidth(const QString& field) const
     const int i = columnIndex(field);
     if (i < 0)
         return -1;
-    return m_columns.at(i).width < 0 ? kDefaultColumnWidth : m_columns.at(i).width;
+    return m_columns.at(i).width < 0 ? m_defaultColumnWidth : m_columns.at(i).width;
 }
 
 QString DataGrid::columnCaption(const QString& field) const
@@ -423,6 +427,48 @@ QList<int> DataGrid::selectedRows() const
     return rows;
 }
 
+int DataGrid::recordCount() const
+{
+    return m_model ? m_model->rowCount() : 0;
+}
+
+int DataGrid::currentRecord() const
+{
+    return currentRow();
+}
+
+void DataGrid::setCurrentRecord(int record)
+{
+    if (!m_model || record < 0 || record >= m_model->rowCount())
+        return;
+    int column = 0;
+    while (column < m_model->columnCount() && m_header->isSectionHidden(column))
+        ++column;
+    const QModelIndex index = m_model->index(record, qMin(column, m_model->columnCount() - 1));
+    m_view->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    m_view->scrollTo(index);
+}
+
+QVariant DataGrid::recordValue(int record, const QString& field) const
+{
+    return m_model ? m_model->value(record, field) : QVariant();
+}
+
+QString DataGrid::recordText(int record, const QString& field) const
+{
+    if (!m_model)
+        return {};
+    const int column = m_model->fieldIndex(field);
+    return column < 0 ? QString() : m_model->data(m_model->index(record, column), Qt::DisplayRole).toString();
+}
+
+void DataGrid::setDefaultColumnWidth(int width)
+{
+    m_defaultColumnWidth = qMax(1, width);
+    m_header->setDefaultSectionSize(m_defaultColumnWidth);
+    applyColumns();
+}
+
 void DataGrid::showColumnChooser()
 {
     if (!m_columnChooser) {
@@ -511,7 +557,7 @@ void DataGrid::applyColumns()
             m_header->moveSection(from, visual);
         ++visual;
         m_header->setSectionHidden(logical, false);
-        m_header->resizeSection(logical, column.width < 0 ? kDefaultColumnWidth : column.width);
+        m_header->resizeSection(logical, column.width < 0 ? m_defaultColumnWidth : column.width);
         m_header->setSectionHidden(logical, !column.visible);
     }
     for (int logical = 0; logical < count; ++logical) {

@@ -91,6 +91,18 @@ public:
     int currentRow() const;
     QList<int> selectedRows() const;   // ascending
 
+    // Records are the model's rows in the model's order, whatever group rows the grid shows
+    // between them: the current record is what a navigator moves and a details dialog shows.
+    int recordCount() const;
+    int currentRecord() const;            // -1: none, or a group row is current
+    void setCurrentRecord(int record);    // selects it alone and scrolls to it
+    QVariant recordValue(int record, const QString& field) const;   // as the model delivers it
+    QString recordText(int record, const QString& field) const;     // as the grid shows it
+
+    // The width of columns without one of their own (GridColumn::width -1).
+    void setDefaultColumnWidth(int width);
+    int defaultColumnWidth() const { return m_defaultColumnWidth; }
+
     // "Spalten auswählen" (see ColumnChooser); not modal.
     void showColumnChooser();
     void closeColumnChooser();
@@ -102,6 +114,8 @@ Q_SIGNALS:
     void rowDoubleClicked(int row);
     void groupingChanged(const QStringList& fields);
     void columnChooserClosed();
+    // The current record changed, also to -1 and when the model was reset.
+    void currentRecordChanged(int record);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -136,5 +150,6 @@ private:
     bool m_applying = false;           // header signals caused by the grid itself
     bool m_ignoreHeaderClick = false;  // the release that ends a header drag is no click
     int m_pressedSection = -1;
+    int m_defaultColumnWidth = kDefaultColumnWidth;
     QPoint m_pressPos;
 };
