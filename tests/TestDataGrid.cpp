@@ -1,5 +1,6 @@
 #include "database/SqlText.h"
 #include "toolkit/DataGrid.h"
+#include "toolkit/GroupedRows.h"
 #include "toolkit/GroupingPanel.h"
 #include "toolkit/SqlPagedModel.h"
 
@@ -80,9 +81,8 @@ int inkRightOf(QWidget* panel, int x)
 
 // A drag over the panel and a let-go inside it, as the platform delivers them; true when the
 // panel took the drop.
-bool dropMime(QWidget* panel, const QMimeData& mime)
+bool dropMime(QWidget* panel, const QMimeData& mime, QPointF pos = QPointF(20, 5))
 {
-    const QPointF pos(20, 5);
     QDragEnterEvent enter(pos.toPoint(), Qt::MoveAction, &mime, Qt::LeftButton, Qt::NoModifier);
     QCoreApplication::sendEvent(panel, &enter);
     if (!enter.isAccepted())
@@ -94,11 +94,11 @@ bool dropMime(QWidget* panel, const QMimeData& mime)
     return drop.isAccepted();
 }
 
-void dropField(QWidget* panel, const QString& field)
+void dropField(QWidget* panel, const QString& field, int x = 20)
 {
     QMimeData mime;
     mime.setData(GroupingPanel::fieldMimeType(), field.toUtf8());
-    dropMime(panel, mime);
+    dropMime(panel, mime, QPointF(x, 5));
 }
 
 } // namespace
@@ -124,6 +124,10 @@ private Q_SLOTS:
     void groupingPanel();
     void headerDraggedIntoPanel();
     void columnChooser();
+    void groupRowsNestAndCount();
+    void selectionFollowsTheKey();
+    void closedListShowsItsColumns();
+    void columnsDraggedBackAndToTheChooser();
 
 private:
     QSqlDatabase m_big;
@@ -328,8 +332,8 @@ void TestDataGrid::columnMappingAndVisibility()
     grid.view()->selectRow(3);
     grid.view()->selectionModel()->select(model.index(1, 0),
                                           QItemSelectionModel::Select | QItemSelectionModel::Rows);
-    QCOMPARE(grid.selectedRows(), (QList<int>{1, 3}));
-    QCOMPARE(grid.currentRow(), 3);
+    QCOMPARE(grid.selectedRecords(), (QList<int>{1, 3}));
+    QCOMPARE(grid.currentRecord(), 3);
 }
 
 void TestDataGrid::sortStateAndOrderText()
@@ -401,7 +405,7 @@ void TestDataGrid::headerClickOnlyReports()
     QVERIFY(header->grab().toImage().pixelColor(centre + QPoint(0, -3)) != QColor(0, 128, 128));
 
     QSignalSpy doubleClicked(&grid, &DataGrid::rowDoubleClicked);
-    const QRect cell = grid.view()->visualRect(model.index(2, section));
+    const QRect cell = grid.view()->visualRect(grid.view()->model()->index(2, section));
     QTest::mouseClick(grid.view()->viewport(), Qt::LeftButton, Qt::NoModifier, cell.center());
     QTest::mouseDClick(grid.view()->viewport(), Qt::LeftButton, Qt::NoModifier, cell.center());
     QCOMPARE(doubleClicked.count(), 1);
@@ -426,6 +430,7 @@ void TestDataGrid::layoutRoundTrip()
         grid.setSortOrder(QStringLiteral("Name"), DataGrid::SortOrder::Descending);
         grid.setSortOrder(QStringLiteral("ID"), DataGrid::SortOrder::Ascending);
         grid.setGroupingPanelVisible(true);
+        grid.setGroupedFields({QStringLiteral("Betrag"), QStringLiteral("Missing")});
         grid.saveLayout(settings, QStringLiteral("grdDetails"));
     }
     settings.sync();
@@ -435,13 +440,35 @@ void TestDataGrid::layoutRoundTrip()
     grid.setModel(&model);
     grid.restoreLayout(reread, QStringLiteral("grdDetails"));
     QCOMPARE(layoutFields(grid), (QStringList{"ID", "Name", "Missing", "Betrag"}));
-    QCOMPARE(visualFields(grid), (QStringList{"ID", "Name", "Betrag"}));
+    // Betrag is shown, but grouped: in the panel, not in the header.
+    QCOMPARE(visualFields(grid), (QStringList{"ID", "Name"}));
     QCOMPARE(grid.columnWidth(QStringLiteral("Name")), 155);
     QCOMPARE(grid.view()->horizontalHeader()->sectionSize(model.fieldIndex("Name")), 155);
     QVERIFY(!grid.isColumnVisible(QStringLiteral("Missing")));
     QCOMPARE(grid.sortKeys(), (SortKeys{{"Name", Qt::DescendingOrder}, {"ID", Qt::AscendingOrder}}));
     QVERIFY(grid.isGroupingPanelVisible());
+    QCOMPARE(grid.groupedFields(), (QStringList{"Betrag", "Missing"}));
+    QCOMPARE(grid.orderKeys(), (SortKeys{{"Betrag", Qt::AscendingOrder}, {"Missing", Qt::AscendingOrder},
+                                         {"Name", Qt::DescendingOrder}, {"ID", Qt::AscendingOrder}}));
     QCOMPARE(grid.columnCaption(QStringLiteral("Name")), QStringLiteral("Der Name"));
+
+    // A grid that keeps its layout stores it as it is destroyed and finds it when created.
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, dir.path());
+    {
+        DataGrid kept;
+        kept.setColumns(detailColumns());
+        kept.keepLayoutIn(QStringLiteral("Org"), QStringLiteral("App"), QStringLiteral("grdDetails"));
+        QVERIFY(kept.groupedFields().isEmpty());
+        kept.setGroupedFields({QStringLiteral("Name")});
+        kept.setColumnVisible(QStringLiteral("ID"), false);
+    }
+    {
+        DataGrid kept;
+        kept.setColumns(detailColumns());
+        kept.keepLayoutIn(QStringLiteral("Org"), QStringLiteral("App"), QStringLiteral("grdDetails"));
+        QCOMPARE(kept.groupedFields(), QStringList{"Name"});
+        QVERIFY(!kept.isColumnVisible(QStringLiteral("ID")));
+    }
 
     // Another group holds nothing: the initial layout stays.
     DataGrid other;
@@ -570,9 +597,10 @@ void TestDataGrid::headerDraggedIntoPanel()
     QCOMPARE(panel->captions(), QStringList{"Der Name"});
     QVERIFY(panel->isVisible());
     QVERIFY(grid.isGroupingPanelVisible());
-    // A column grouped already is refused on its way in and groups nothing twice.
-    QVERIFY(!dropMime(panel, *grid.fieldMimeData(QStringLiteral("name"))));
+    // A column grouped already only moves within the grouping, and groups nothing twice.
+    dropMime(panel, *grid.fieldMimeData(QStringLiteral("name")));
     QCOMPARE(changed.count(), 1);
+    QCOMPARE(grid.groupedFields(), QStringList{"Name"});
     QCOMPARE(panel->captions(), QStringList{"Der Name"});
 
     QHeaderView* header = grid.view()->horizontalHeader();
@@ -597,7 +625,8 @@ void TestDataGrid::headerDraggedIntoPanel()
     if (QGuiApplication::platformName() != QLatin1String("offscreen"))
         QTRY_COMPARE(grid.groupedFields(), (QStringList{"Name", "ID"}));
     QCOMPARE(clicked.count(), 0);
-    QCOMPARE(visualFields(grid), (QStringList{"Name", "ID"}));
+    // The grouped column shows in the panel, not in the header.
+    QCOMPARE(visualFields(grid), (QStringList{"ID"}));
 
     // The header is back to normal: a plain click is a click again.
     QTest::mouseClick(header->viewport(), Qt::LeftButton, Qt::NoModifier, start);
@@ -631,6 +660,193 @@ void TestDataGrid::columnChooser()
     grid.closeColumnChooser();
     QVERIFY(!grid.isColumnChooserVisible());
     QCOMPARE(closed.count(), 1);
+}
+
+namespace {
+
+// What the grid shows, a line per row: group rows by their caption, records by their ID.
+QStringList shownRows(const DataGrid& grid)
+{
+    QStringList out;
+    const GroupedRows* rows = grid.rows();
+    for (int r = 0; r < rows->rowCount(); ++r) {
+        const QModelIndex i = rows->index(r, 0);
+        if (i.data(GroupedRows::IsGroupRole).toBool())
+            out << QString(i.data(GroupedRows::GroupLevelRole).toInt(), QLatin1Char('.'))
+                       + i.data(GroupedRows::GroupCaptionRole).toString();
+        else
+            out << grid.recordValue(rows->recordOfRow(r), QStringLiteral("ID")).toString();
+    }
+    return out;
+}
+
+int rowOfCaption(const DataGrid& grid, const QString& caption)
+{
+    const GroupedRows* rows = grid.rows();
+    for (int r = 0; r < rows->rowCount(); ++r)
+        if (rows->index(r, 0).data(GroupedRows::GroupCaptionRole).toString() == caption)
+            return r;
+    return -1;
+}
+
+} // namespace
+
+void TestDataGrid::groupRowsNestAndCount()
+{
+    QSqlQuery q(m_small);
+    QVERIFY(q.exec("CREATE TABLE g (ID INTEGER, Zone TEXT, Nst TEXT)"));
+    QVERIFY(q.exec("INSERT INTO g VALUES (1, 'Wien', '11'), (2, 'Graz', '12'), (3, 'Wien', '12'), (4, NULL, '11'),"
+                   " (5, '', '11'), (6, 'Wien', '11'), (7, 'wien', '11')"));
+    SqlPagedModel model;
+    DataGrid grid;
+    grid.setColumns({{"ID", QString(), 40, true}, {"Zone", "Tarifzone", 80, true}, {"Nst", "Nebenstelle", 60, true}});
+    grid.setModel(&model);
+    QAbstractItemModelTester tester(grid.rows(), QAbstractItemModelTester::FailureReportingMode::QtTest);
+    model.setHoldAllRows(true);
+    QVERIFY(model.setQuery(m_small, "SELECT * FROM g"));
+
+    grid.setGroupedFields({"Zone", "Nst"});
+    QVERIFY(model.setOrderBy(SqlOrderBy(grid.orderKeys())));
+    QVERIFY(grid.rows()->isGrouped());
+    // Absent and empty look alike and share a group; "wien" is not "Wien". Groups start closed.
+    QCOMPARE(shownRows(grid), (QStringList{"Tarifzone: (leer) (2 Einträge)", "Tarifzone: Graz (1 Eintrag)",
+                                           "Tarifzone: Wien (3 Einträge)", "Tarifzone: wien (1 Eintrag)"}));
+    QCOMPARE(visualFields(grid), QStringList{"ID"});
+
+    grid.rows()->setExpanded(rowOfCaption(grid, "Tarifzone: Wien (3 Einträge)"), true);
+    grid.rows()->setExpanded(rowOfCaption(grid, "Nebenstelle: 11 (2 Einträge)"), true);
+    QCOMPARE(shownRows(grid), (QStringList{"Tarifzone: (leer) (2 Einträge)", "Tarifzone: Graz (1 Eintrag)",
+                                           "Tarifzone: Wien (3 Einträge)", ".Nebenstelle: 11 (2 Einträge)", "1", "6",
+                                           ".Nebenstelle: 12 (1 Eintrag)", "Tarifzone: wien (1 Eintrag)"}));
+    QCOMPARE(grid.rows()->recordOfRow(3), -1);
+    QCOMPARE(grid.recordValue(grid.rows()->recordOfRow(4), "ID").toInt(), 1);
+
+    // Ordered anew, the open groups stay open and their records follow the order.
+    grid.setSortOrder("ID", DataGrid::SortOrder::Descending);
+    QVERIFY(model.setOrderBy(SqlOrderBy(grid.orderKeys())));
+    QCOMPARE(shownRows(grid).mid(2, 4), (QStringList{"Tarifzone: Wien (3 Einträge)", ".Nebenstelle: 11 (2 Einträge)", "6", "1"}));
+
+    // The current record opens its groups; a collapsed group hides its records.
+    const int wienKlein = model.rowCount() - 1;
+    QCOMPARE(grid.rows()->rowOfRecord(wienKlein), -1);
+    grid.setCurrentRecord(wienKlein);
+    QCOMPARE(grid.currentRecord(), wienKlein);
+    QCOMPARE(grid.recordValue(wienKlein, "ID").toInt(), 7);
+    QCOMPARE(grid.rows()->rowOfRecord(wienKlein), grid.rows()->rowCount() - 1);
+    grid.rows()->setAllExpanded(false);
+    QCOMPARE(grid.rows()->rowCount(), 4);
+    QCOMPARE(grid.rows()->rowOfRecord(0), -1);
+
+    // Without every record in memory nothing is grouped: the paged list stays as it is.
+    model.setHoldAllRows(false);
+    QVERIFY(!grid.rows()->isGrouped());
+    QCOMPARE(grid.rows()->rowCount(), 7);
+    QCOMPARE(grid.rows()->recordOfRow(6), 6);
+    q.exec("DROP TABLE g");
+}
+
+void TestDataGrid::selectionFollowsTheKey()
+{
+    SqlPagedModel model;
+    model.setHoldAllRows(true);
+    QVERIFY(model.setQuery(m_small, "SELECT * FROM t"));
+    DataGrid grid;
+    grid.setColumns(detailColumns());
+    grid.setModel(&model);
+    grid.setKeyField("ID");
+    QTableView* view = grid.view();
+    view->selectionModel()->select(QItemSelection(view->model()->index(4, 0), view->model()->index(4, 3)),
+                                   QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    grid.setCurrentRecord(9);
+    view->selectionModel()->select(view->model()->index(4, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    QCOMPARE(grid.currentKey().toInt(), 10);
+    QCOMPARE(grid.selectedKeys(), (QVariantList{5, 10}));
+
+    QSignalSpy current(&grid, &DataGrid::currentRecordChanged);
+    QVERIFY(model.setOrderBy("ID DESC"));
+    // Rows 40 and 45 now hold IDs 10 and 5: the selection moved with them.
+    QCOMPARE(grid.selectedRecords(), (QList<int>{40, 45}));
+    QCOMPARE(grid.currentRecord(), 40);
+    QCOMPARE(grid.currentKey().toInt(), 10);
+    QVERIFY(current.count() >= 1);
+    QCOMPARE(current.last().at(0).toInt(), 40);
+
+    // Grouped by Extra (ID % 7), the current record's group opens to show it.
+    grid.setGroupedFields({"Extra"});
+    grid.setColumns(detailColumns() << GridColumn{"Extra", QString(), 40, true});
+    grid.setKeyField("ID");
+    grid.setGroupedFields({"Extra"});
+    QVERIFY(model.setOrderBy(SqlOrderBy(grid.orderKeys())));
+    grid.setCurrentRecord(model.rowCount() - 1);
+    const int record = grid.currentRecord();
+    QCOMPARE(record, model.rowCount() - 1);
+    QCOMPARE(grid.recordValue(record, "Extra").toInt(), 6);
+    QVERIFY(grid.selectedKeys().size() == 1);
+    QCOMPARE(grid.recordText(record, "Betrag"), grid.recordValue(record, "Betrag").toString());
+}
+
+void TestDataGrid::closedListShowsItsColumns()
+{
+    SqlPagedModel model;
+    DataGrid grid;
+    grid.setColumns(detailColumns());
+    grid.setModel(&model);
+    // Before any statement, and again after one was closed, the header names the columns.
+    QCOMPARE(grid.view()->model()->rowCount(), 0);
+    QCOMPARE(visualFields(grid), (QStringList{"Name", "ID", "Missing"}));
+    QVERIFY(model.setQuery(m_small, "SELECT ID, Name FROM t"));
+    QCOMPARE(visualFields(grid), (QStringList{"Name", "ID"}));
+    QCOMPARE(model.value(0, "Missing"), QVariant());
+    model.close();
+    QVERIFY(!model.isOpen());
+    QCOMPARE(visualFields(grid), (QStringList{"Name", "ID", "Missing"}));
+    QCOMPARE(grid.recordCount(), 0);
+    QCOMPARE(model.value(0, 0), QVariant());
+    QVERIFY(!model.setOrderBy("ID"));
+}
+
+void TestDataGrid::columnsDraggedBackAndToTheChooser()
+{
+    SqlPagedModel model;
+    QVERIFY(model.setQuery(m_small, "SELECT * FROM t"));
+    DataGrid grid;
+    grid.setColumns(detailColumns());
+    grid.setModel(&model);
+    grid.setGroupingPanelVisible(true);
+    grid.resize(600, 300);
+    grid.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&grid));
+    auto* panel = qobject_cast<GroupingPanel*>(grid.groupingPanel());
+    QWidget* header = grid.view()->horizontalHeader()->viewport();
+
+    dropField(panel, "Name");
+    dropField(panel, "ID", panel->width() - 5);
+    QCOMPARE(grid.groupedFields(), (QStringList{"Name", "ID"}));
+    // Dropped at the front of the panel, ID becomes the outer group.
+    dropField(panel, "ID");
+    QCOMPARE(grid.groupedFields(), (QStringList{"ID", "Name"}));
+    QCOMPARE(panel->fields(), (QStringList{"ID", "Name"}));
+    QCOMPARE(panel->captions(), (QStringList{"ID", "Der Name"}));
+    QCOMPARE(visualFields(grid), QStringList());
+
+    // A box dragged back onto the header ungroups its column, which shows there again.
+    QVERIFY(dropMime(header, *grid.fieldMimeData("Name")));
+    QCOMPARE(grid.groupedFields(), QStringList{"ID"});
+    QCOMPARE(visualFields(grid), QStringList{"Name"});
+    // A shown column dropped on the header is no drop at all.
+    QVERIFY(!dropMime(header, *grid.fieldMimeData("Name")));
+
+    // The chooser takes a shown column to hide it and gives a hidden one back to the header.
+    grid.showColumnChooser();
+    auto* list = grid.findChild<QListWidget*>(QStringLiteral("columnList"));
+    QVERIFY(list);
+    QVERIFY(dropMime(list->viewport(), *grid.fieldMimeData("Name")));
+    QVERIFY(!grid.isColumnVisible("Name"));
+    QCOMPARE(list->item(0)->checkState(), Qt::Unchecked);
+    QVERIFY(!dropMime(list->viewport(), *grid.fieldMimeData("Name")));
+    QVERIFY(dropMime(header, *grid.fieldMimeData("Betrag")));
+    QVERIFY(grid.isColumnVisible("Betrag"));
+    grid.closeColumnChooser();
 }
 
 QTEST_MAIN(TestDataGrid)

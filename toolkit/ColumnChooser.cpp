@@ -1,10 +1,72 @@
 #include "toolkit/ColumnChooser.h"
 
 #include "toolkit/DataGrid.h"
+#include "toolkit/GroupingPanel.h"
 
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QListWidget>
+#include <QMimeData>
 #include <QPushButton>
 #include <QVBoxLayout>
+
+namespace {
+
+// The chooser's list: a shown column dragged here from the header is hidden, an entry dragged
+// onto the header is shown there.
+class ChooserList : public QListWidget
+{
+public:
+    ChooserList(DataGrid* grid, QWidget* parent) : QListWidget(parent), m_grid(grid)
+    {
+        setDragEnabled(true);
+        setAcceptDrops(true);
+        setDragDropMode(QAbstractItemView::DragDrop);
+        setDefaultDropAction(Qt::MoveAction);
+    }
+
+protected:
+    QStringList mimeTypes() const override { return {GroupingPanel::fieldMimeType()}; }
+    QMimeData* mimeData(const QList<QListWidgetItem*>& items) const override
+    {
+        if (items.isEmpty())
+            return nullptr;
+        const QString field = items.first()->data(Qt::UserRole).toString();
+        return m_grid->fieldMimeData(field).release();
+    }
+    void dragEnterEvent(QDragEnterEvent* event) override { accept(event); }
+    void dragMoveEvent(QDragMoveEvent* event) override { accept(event); }
+    void dropEvent(QDropEvent* event) override
+    {
+        const QString field = shownField(event->mimeData());
+        if (field.isEmpty()) {
+            event->ignore();
+            return;
+        }
+        event->acceptProposedAction();
+        m_grid->setColumnVisible(field, false);
+    }
+
+private:
+    QString shownField(const QMimeData* mime) const
+    {
+        if (!mime || !mime->hasFormat(GroupingPanel::fieldMimeType()))
+            return {};
+        const QString field = QString::fromUtf8(mime->data(GroupingPanel::fieldMimeType()));
+        return m_grid->isColumnVisible(field) ? field : QString();
+    }
+    void accept(QDragMoveEvent* event)
+    {
+        if (shownField(event->mimeData()).isEmpty())
+            event->ignore();
+        else
+            event->acceptProposedAction();
+    }
+
+    DataGrid* m_grid;
+};
+
+} // namespace
 
 ColumnChooser::ColumnChooser(DataGrid* grid)
     : QDialog(grid, Qt::Tool)
@@ -13,7 +75,7 @@ ColumnChooser::ColumnChooser(DataGrid* grid)
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(QStringLiteral("Spalten auswählen"));
     auto* layout = new QVBoxLayout(this);
-    m_list = new QListWidget(this);
+    m_list = new ChooserList(grid, this);
     m_list->setObjectName(QStringLiteral("columnList"));
     layout->addWidget(m_list);
     auto* close = new QPushButton(QStringLiteral("Schließen"), this);

@@ -2,11 +2,15 @@
 
 #include "toolkit/ColumnChooser.h"
 #include "toolkit/GridHeader.h"
+#include "toolkit/GridView.h"
+#include "toolkit/GroupedRows.h"
 #include "toolkit/GroupingPanel.h"
 #include "toolkit/SqlPagedModel.h"
 
 #include <QApplication>
 #include <QDrag>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QMimeData>
@@ -59,22 +63,30 @@ DataGrid::DataGrid(QWidget* parent)
     layout->setSpacing(0);
 
     m_groupingPanel = new GroupingPanel(this);
-    m_groupingPanel->setAcceptField([this](const QString& field) { return canGroup(field); });
+    m_groupingPanel->setAcceptField([this](const QString& field) { return columnIndex(field) >= 0; });
     m_groupingPanel->hide();
     connect(m_groupingPanel, &GroupingPanel::fieldDropped, this, &DataGrid::groupField);
     // A double click on a grouped column's box takes it out of the grouping again.
     connect(m_groupingPanel, &GroupingPanel::captionDoubleClicked, this, [this](int index) {
-        if (index < 0 || index >= m_grouped.size())
-            return;
-        m_grouped.removeAt(index);
-        updateGroupingPanel();
-        Q_EMIT groupingChanged(m_grouped);
+        if (index >= 0 && index < m_grouped.size())
+            ungroupField(m_grouped.at(index));
     });
     layout->addWidget(m_groupingPanel);
 
-    m_view = new QTableView(this);
+    m_view = new GridView(this);
     m_header = new GridHeader(this, m_view);
     m_view->setHorizontalHeader(m_header);
+    m_rows = new GroupedRows(this);
+    m_view->setRows(m_rows);
+    connect(m_view->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+            [this] { Q_EMIT currentRecordChanged(currentRecord()); });
+    connect(m_rows, &QAbstractItemModel::modelAboutToBeReset, this, &DataGrid::rememberSelection);
+    // Connected after the view's own handlers, so the header has rebuilt its sections.
+    connect(m_rows, &QAbstractItemModel::modelReset, this, [this] {
+        applyColumns();
+        restoreSelection();
+        Q_EMIT currentRecordChanged(currentRecord());
+    });
     m_view->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_view->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_view->setSelectionMode(QAbstractItemView::ExtendedSelection);
@@ -96,6 +108,9 @@ DataGrid::DataGrid(QWidget* parent)
     m_header->setDefaultSectionSize(kDefaultColumnWidth);
     m_header->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     m_header->viewport()->installEventFilter(this);
+    m_header->viewport()->setAcceptDrops(true);
+    m_view->viewport()->installEventFilter(this);
+    m_view->viewport()->setAcceptDrops(true);
     m_groupingPanel->setHeaderFont(m_header->font());
 
     connect(m_header, &QHeaderView::sectionClicked, this, &DataGrid::onSectionClicked);
@@ -111,8 +126,9 @@ DataGrid::DataGrid(QWidget* parent)
             m_columns[i].width = newSize;
     });
     connect(m_view, &QAbstractItemView::doubleClicked, this, [this](const QModelIndex& index) {
-        if (index.isValid())
-            Q_EMIT rowDoubleClicked(index.row());
+        const int record = index.isValid() ? m_rows->recordOfRow(index.row()) : -1;
+        if (record >= 0)
+            Q_EMIT rowDoubleClicked(record);
     });
 }
 
@@ -120,15 +136,38 @@ DataGrid::~DataGrid()
 {
     if (m_columnChooser)
         delete m_columnChooser.data();
+    if (!m_layoutKey.isEmpty()) {
+        QSettings settings(m_layoutOrganisation, m_layoutApplication);
+        saveLayout(settings, m_layoutKey);
+    }
+}
+
+QTableView* DataGrid::view() const
+{
+    return m_view;
+}
+
+void DataGrid::keepLayoutIn(const QString& organisation, const QString& application, const QString& key)
+{
+    m_layoutOrganisation = organisation;
+    m_layoutApplication = application;
+    m_layoutKey = key;
+    QSettings settings(organisation, application);
+    restoreLayout(settings, key);
 }
 
 void DataGrid::setColumns(const QList<GridColumn>& columns)
 {
     m_columns.clear();
+    QStringList fields;
     for (const GridColumn& column : columns) {
-        if (!column.field.isEmpty() && columnIndex(column.field) < 0)
+        if (!column.field.isEmpty() && columnIndex(column.field) < 0) {
             m_columns.append(column);
+            fields << column.field;
+        }
     }
+    if (m_model)
+        m_model->setFieldsWhileClosed(fields);
     m_sort.clear();
     m_sortSequence.clear();
     const bool wasGrouped = !m_grouped.isEmpty();
@@ -153,16 +192,14 @@ void DataGrid::setModel(SqlPagedModel* model)
     if (m_model)
         disconnect(m_model, nullptr, this, nullptr);
     m_model = model;
-    m_view->setModel(model);
-    if (m_view->selectionModel())
-        connect(m_view->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
-                [this] { Q_EMIT currentRecordChanged(currentRecord()); });
     if (model) {
-        // Connected after the view's own handlers, so the header has rebuilt its sections.
-        connect(model, &QAbstractItemModel::modelReset, this, &DataGrid::applyColumns);
-        connect(model, &QAbstractItemModel::layoutChanged, this, &DataGrid::applyColumns);
-        connect(model, &QAbstractItemModel::modelReset, this, [this] { Q_EMIT currentRecordChanged(currentRecord()); });
+        // A list not yet opened shows its columns without rows, not a blank area.
+        QStringList fields;
+        for (const GridColumn& column : std::as_const(m_columns))
+            fields << column.field;
+        model->setFieldsWhileClosed(fields);
     }
+    m_rows->setSource(model);
     applyColumns();
 }
 
@@ -220,6 +257,18 @@ void DataGrid::setSortOrder(const QString& field, SortOrder order)
             m_sortSequence.append(name);
     }
     updateSortIndicator();
+}
+
+QList<QPair<QString, Qt::SortOrder>> DataGrid::orderKeys() const
+{
+    QList<QPair<QString, Qt::SortOrder>> keys;
+    for (const QString& field : m_grouped)
+        keys.append({field, m_sort.value(field) == SortOrder::Descending ? Qt::DescendingOrder : Qt::AscendingOrder});
+    for (const auto& key : sortKeys()) {
+        if (!m_grouped.contains(key.first))
+            keys.append(key);
+    }
+    return keys;
 }
 
 QList<QPair<QString, Qt::SortOrder>> DataGrid::sortKeys() const
@@ -305,6 +354,11 @@ void DataGrid::setGroupedFields(const QStringList& fields)
     Q_EMIT groupingChanged(m_grouped);
 }
 
+void DataGrid::setAllGroupsExpanded(bool expanded)
+{
+    m_rows->setAllExpanded(expanded);
+}
+
 std::unique_ptr<QMimeData> DataGrid::fieldMimeData(const QString& field) const
 {
     auto mime = std::make_unique<QMimeData>();
@@ -328,6 +382,7 @@ void DataGrid::saveLayout(QSettings& settings, const QString& key) const
         settings.setValue(QStringLiteral("Width"), column.width);
         settings.setValue(QStringLiteral("Sort"), sortText(m_sort.value(column.field, SortOrder::None)));
         settings.setValue(QStringLiteral("SortIndex"), int(m_sortSequence.indexOf(column.field)));
+        settings.setValue(QStringLiteral("GroupIndex"), int(m_grouped.indexOf(column.field)));
     }
     settings.endArray();
     settings.endGroup();
@@ -351,6 +406,7 @@ void DataGrid::restoreLayout(QSettings& settings, const QString& key)
     QList<GridColumn> ordered;
     QSet<QString> taken;
     QList<SortEntry> sorts;
+    QList<SortEntry> groups;
     settings.beginReadArray(QStringLiteral("Columns"));
     for (int n = 0; n < count; ++n) {
         settings.setArrayIndex(n);
@@ -375,6 +431,10 @@ void DataGrid::restoreLayout(QSettings& settings, const QString& key)
                 index = INT_MAX;
             sorts.append({column.field, order, index, int(ordered.size())});
         }
+        bool groupOk = false;
+        const int groupIndex = settings.value(QStringLiteral("GroupIndex")).toInt(&groupOk);
+        if (groupOk && groupIndex >= 0)
+            groups.append({column.field, SortOrder::None, groupIndex, int(ordered.size())});
         ordered.append(column);
     }
     settings.endArray();
@@ -387,9 +447,14 @@ void DataGrid::restoreLayout(QSettings& settings, const QString& key)
     }
     m_columns = ordered;
 
-    std::stable_sort(sorts.begin(), sorts.end(), [](const SortEntry& a, const SortEntry& b) {
+    const auto byIndex = [](const SortEntry& a, const SortEntry& b) {
         return a.index != b.index ? a.index < b.index : a.position < b.position;
-    });
+    };
+    std::stable_sort(sorts.begin(), sorts.end(), byIndex);
+    std::stable_sort(groups.begin(), groups.end(), byIndex);
+    m_grouped.clear();
+    for (const SortEntry& entry : std::as_const(groups))
+        m_grouped.append(entry.field);
     m_sort.clear();
     m_sortSequence.clear();
     for (const SortEntry& entry : std::as_const(sorts)) {
@@ -402,29 +467,93 @@ void DataGrid::restoreLayout(QSettings& settings, const QString& key)
     refreshColumnChooser();
 }
 
-int DataGrid::currentRow() const
+QList<int> DataGrid::selectedRecords() const
 {
-    const QModelIndex current = m_view->currentIndex();
-    return current.isValid() ? current.row() : -1;
-}
-
-QList<int> DataGrid::selectedRows() const
-{
-    QList<int> rows;
+    QList<int> records;
     const QItemSelectionModel* selection = m_view->selectionModel();
     if (!selection)
-        return rows;
+        return records;
     QSet<int> seen;
     for (const QItemSelectionRange& range : selection->selection()) {
         for (int row = range.top(); row <= range.bottom(); ++row) {
-            if (!seen.contains(row)) {
-                seen.insert(row);
-                rows.append(row);
+            const int record = m_rows->recordOfRow(row);
+            if (record >= 0 && !seen.contains(record)) {
+                seen.insert(record);
+                records.append(record);
             }
         }
     }
-    std::sort(rows.begin(), rows.end());
-    return rows;
+    std::sort(records.begin(), records.end());
+    return records;
+}
+
+QVariantList DataGrid::selectedKeys() const
+{
+    QVariantList keys;
+    if (!m_model || m_keyField.isEmpty())
+        return keys;
+    for (int record : selectedRecords())
+        keys.append(m_model->value(record, m_keyField));
+    return keys;
+}
+
+QVariant DataGrid::currentKey() const
+{
+    const int record = currentRecord();
+    return m_model && record >= 0 && !m_keyField.isEmpty() ? m_model->value(record, m_keyField) : QVariant();
+}
+
+void DataGrid::rememberSelection()
+{
+    m_rememberedCurrent.clear();
+    m_rememberedSelection.clear();
+    if (!m_model || m_keyField.isEmpty())
+        return;
+    // Reading the keys of a large selection in a paged list would read the list whole.
+    const QItemSelectionModel* selection = m_view->selectionModel();
+    qint64 selected = 0;
+    for (const QItemSelectionRange& range : selection->selection())
+        selected += range.height();
+    if (!m_model->holdAllRows() && selected > SqlPagedModel::kPageRows)
+        return;
+    m_rememberedCurrent = currentKey();
+    m_rememberedSelection = selectedKeys();
+}
+
+void DataGrid::restoreSelection()
+{
+    const QVariant current = m_rememberedCurrent;
+    const QVariantList selected = m_rememberedSelection;
+    m_rememberedCurrent.clear();
+    m_rememberedSelection.clear();
+    // Only a list held whole can be searched for the keys.
+    if (!m_model || !m_model->holdAllRows() || (current.isNull() && selected.isEmpty()))
+        return;
+    const int keyColumn = m_model->fieldIndex(m_keyField);
+    if (keyColumn < 0)
+        return;
+    QHash<QString, int> recordOfKey;
+    for (int record = 0; record < m_model->rowCount(); ++record)
+        recordOfKey.insert(m_model->value(record, keyColumn).toString(), record);
+    const int currentRecordNow = current.isNull() ? -1 : recordOfKey.value(current.toString(), -1);
+    if (currentRecordNow >= 0)
+        m_rows->expandToRecord(currentRecordNow);
+
+    QItemSelection selection;
+    const int lastColumn = m_rows->columnCount() - 1;
+    for (const QVariant& key : selected) {
+        const int row = m_rows->rowOfRecord(recordOfKey.value(key.toString(), -1));
+        if (row >= 0)
+            selection.select(m_rows->index(row, 0), m_rows->index(row, lastColumn));
+    }
+    QItemSelectionModel* model = m_view->selectionModel();
+    const int currentRow = m_rows->rowOfRecord(currentRecordNow);
+    if (currentRow >= 0) {
+        const QModelIndex index = m_rows->index(currentRow, qMax(0, m_header->logicalIndex(0)));
+        model->setCurrentIndex(index, QItemSelectionModel::NoUpdate);
+        m_view->scrollTo(index);
+    }
+    model->select(selection, QItemSelectionModel::ClearAndSelect);
 }
 
 int DataGrid::recordCount() const
@@ -434,17 +563,22 @@ int DataGrid::recordCount() const
 
 int DataGrid::currentRecord() const
 {
-    return currentRow();
+    const QModelIndex current = m_view->currentIndex();
+    return current.isValid() ? m_rows->recordOfRow(current.row()) : -1;
 }
 
 void DataGrid::setCurrentRecord(int record)
 {
     if (!m_model || record < 0 || record >= m_model->rowCount())
         return;
+    m_rows->expandToRecord(record);
+    const int row = m_rows->rowOfRecord(record);
+    if (row < 0)
+        return;
     int column = 0;
-    while (column < m_model->columnCount() && m_header->isSectionHidden(column))
+    while (column < m_rows->columnCount() && m_header->isSectionHidden(m_header->logicalIndex(column)))
         ++column;
-    const QModelIndex index = m_model->index(record, qMin(column, m_model->columnCount() - 1));
+    const QModelIndex index = m_rows->index(row, m_header->logicalIndex(qMin(column, m_rows->columnCount() - 1)));
     m_view->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
     m_view->scrollTo(index);
 }
@@ -494,6 +628,17 @@ bool DataGrid::isColumnChooserVisible() const
 
 bool DataGrid::eventFilter(QObject* watched, QEvent* event)
 {
+    if (watched == m_view->viewport() || watched == m_header->viewport()) {
+        switch (event->type()) {
+        case QEvent::DragEnter:
+        case QEvent::DragMove:
+        case QEvent::Drop:
+            dropOnGrid(watched, event);
+            return true;
+        default:
+            break;
+        }
+    }
     if (watched != m_header->viewport())
         return QWidget::eventFilter(watched, event);
 
@@ -519,11 +664,15 @@ bool DataGrid::eventFilter(QObject* watched, QEvent* event)
     }
     case QEvent::MouseMove: {
         auto* mouse = static_cast<QMouseEvent*>(event);
-        if (m_pressedSection < 0 || !(mouse->buttons() & Qt::LeftButton) || !isGroupingPanelVisible())
+        if (m_pressedSection < 0 || !(mouse->buttons() & Qt::LeftButton))
             break;
+        // Leaving the header upwards carries the column towards the grouping panel, leaving it
+        // either way while the chooser is open carries it there to be hidden.
         const QPoint pos = mouse->position().toPoint();
-        if (pos.y() < 0 && (pos - m_pressPos).manhattanLength() >= QApplication::startDragDistance()
-            && canGroup(fieldOfSection(m_pressedSection))) {
+        const bool towardsPanel = pos.y() < 0 && isGroupingPanelVisible() && canGroup(fieldOfSection(m_pressedSection));
+        const bool outOfHeader = pos.y() < 0 || pos.y() >= m_header->viewport()->height();
+        if ((towardsPanel || (outOfHeader && isColumnChooserVisible()))
+            && (pos - m_pressPos).manhattanLength() >= QApplication::startDragDistance()) {
             startHeaderDrag();
             return true;
         }
@@ -558,7 +707,8 @@ void DataGrid::applyColumns()
         ++visual;
         m_header->setSectionHidden(logical, false);
         m_header->resizeSection(logical, column.width < 0 ? m_defaultColumnWidth : column.width);
-        m_header->setSectionHidden(logical, !column.visible);
+        // A grouped column is shown in the grouping panel instead of the header.
+        m_header->setSectionHidden(logical, !column.visible || m_grouped.contains(column.field));
     }
     for (int logical = 0; logical < count; ++logical) {
         if (!mapped.at(logical))
@@ -614,7 +764,9 @@ void DataGrid::updateGroupingPanel()
     for (const QString& field : std::as_const(m_grouped))
         captions << columnCaption(field);
     m_groupingPanel->setHeaderFont(m_header->font());
-    m_groupingPanel->setCaptions(captions);
+    m_groupingPanel->setFields(m_grouped, captions);
+    m_rows->setGroupFields(m_grouped, captions);
+    applyColumns();
 }
 
 void DataGrid::takeOrderFromHeader()
@@ -655,13 +807,71 @@ bool DataGrid::canGroup(const QString& field) const
     return i >= 0 && !m_grouped.contains(m_columns.at(i).field);
 }
 
-void DataGrid::groupField(const QString& field)
+void DataGrid::groupField(const QString& field, int position)
 {
-    if (!canGroup(field))
+    const int i = columnIndex(field);
+    if (i < 0)
         return;
-    m_grouped << m_columns.at(columnIndex(field)).field;
+    const QString name = m_columns.at(i).field;
+    QStringList grouped = m_grouped;
+    const int from = grouped.indexOf(name);
+    if (from >= 0) {
+        grouped.removeAt(from);
+        if (position > from)
+            --position;
+    }
+    grouped.insert(qBound(0, position, int(grouped.size())), name);
+    if (grouped == m_grouped)
+        return;
+    m_grouped = grouped;
     updateGroupingPanel();
     Q_EMIT groupingChanged(m_grouped);
+}
+
+void DataGrid::ungroupField(const QString& field)
+{
+    const int i = columnIndex(field);
+    if (i < 0 || !m_grouped.contains(m_columns.at(i).field))
+        return;
+    m_grouped.removeAll(m_columns.at(i).field);
+    updateGroupingPanel();
+    Q_EMIT groupingChanged(m_grouped);
+}
+
+void DataGrid::dropOnGrid(QObject* target, QEvent* event)
+{
+    auto* drop = static_cast<QDropEvent*>(event);
+    const QMimeData* mime = drop->mimeData();
+    const QString field = mime && mime->hasFormat(GroupingPanel::fieldMimeType())
+                              ? QString::fromUtf8(mime->data(GroupingPanel::fieldMimeType()))
+                              : QString();
+    const int i = columnIndex(field);
+    // A grouped column dragged back ungroups; a hidden one dragged from the chooser is shown.
+    const bool grouped = i >= 0 && m_grouped.contains(m_columns.at(i).field);
+    const bool hidden = i >= 0 && !m_columns.at(i).visible;
+    if (!grouped && !hidden) {
+        drop->ignore();
+        return;
+    }
+    drop->acceptProposedAction();
+    if (event->type() != QEvent::Drop)
+        return;
+    if (grouped)
+        ungroupField(field);
+    if (hidden) {
+        setColumnVisible(field, true);
+        // Shown where it was dropped on the header.
+        const int section = target == m_header->viewport() ? m_header->logicalIndexAt(drop->position().toPoint()) : -1;
+        const QString at = fieldOfSection(section);
+        const int from = columnIndex(field);
+        const int to = columnIndex(at);
+        if (to >= 0 && from >= 0 && from != to) {
+            const GridColumn column = m_columns.takeAt(from);
+            m_columns.insert(columnIndex(at), column);
+            applyColumns();
+            refreshColumnChooser();
+        }
+    }
 }
 
 void DataGrid::startHeaderDrag()

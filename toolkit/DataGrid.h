@@ -8,6 +8,7 @@
 #include <QPointer>
 #include <QString>
 #include <QStringList>
+#include <QVariant>
 #include <QWidget>
 
 #include <memory>
@@ -17,6 +18,8 @@ class QSettings;
 class QTableView;
 class ColumnChooser;
 class GridHeader;
+class GridView;
+class GroupedRows;
 class GroupingPanel;
 class SqlPagedModel;
 
@@ -29,10 +32,11 @@ struct GridColumn
     Qt::Alignment alignment = Qt::AlignLeft | Qt::AlignVCenter;   // handed to the model's cells
 };
 
-// A read-only data grid over an SqlPagedModel: whole-row selection, movable and resizable
-// columns, per-column visibility, sort state per column (the owner decides whether sorting is
-// allowed), coloured header, an optional grouping panel above the header, and a layout stored
-// in QSettings.
+// A read-only data grid over an SqlPagedModel: whole-row selection of records keyed by a field,
+// movable and resizable columns, per-column visibility, sort state per column, coloured header,
+// a grouping panel above the header whose columns group the rows, and a layout stored in
+// QSettings. The owner decides whether sorting and grouping are allowed and hands orderKeys() to
+// the model: group rows need every record in memory, ordered by the grouped columns.
 class DataGrid : public QWidget
 {
     Q_OBJECT
@@ -50,7 +54,8 @@ public:
     const QList<GridColumn>& columns() const { return m_columns; }
     void setModel(SqlPagedModel* model);
     SqlPagedModel* model() const;
-    QTableView* view() const { return m_view; }
+    QTableView* view() const;
+    GroupedRows* rows() const { return m_rows; }
 
     void setColumnVisible(const QString& field, bool visible);
     bool isColumnVisible(const QString& field) const;
@@ -61,6 +66,8 @@ public:
     void setSortOrder(const QString& field, SortOrder order);
     // The sorted columns in the order they were sorted, for the owner to turn into an ordering.
     QList<QPair<QString, Qt::SortOrder>> sortKeys() const;
+    // The order the model must deliver: the grouped columns first, then the sort keys.
+    QList<QPair<QString, Qt::SortOrder>> orderKeys() const;
     QStringList sortedFields() const { return m_sortSequence; }
     void clearSort();
 
@@ -78,23 +85,31 @@ public:
     QWidget* groupingPanel() const;
     QStringList groupedFields() const { return m_grouped; }
     void setGroupedFields(const QStringList& fields);   // unknown or repeated fields are dropped
+    void setAllGroupsExpanded(bool expanded);
     // What a header section carries when dragged towards the grouping panel: the field name in
     // GroupingPanel::fieldMimeType() and as plain text.
     std::unique_ptr<QMimeData> fieldMimeData(const QString& field) const;
 
-    // Stores and restores per column position, visibility, width and sort, and the panel's
-    // visibility, under the settings group `key`. Restoring only sets the sort state: the owner
-    // decides whether to hand sortKeys() to the model.
+    // Stores and restores per column position, visibility, width, sort and grouping, and the
+    // panel's visibility, under the settings group `key`. Restoring only sets the sort and
+    // grouping state: the owner decides whether to hand orderKeys() to the model.
     void saveLayout(QSettings& settings, const QString& key) const;
     void restoreLayout(QSettings& settings, const QString& key);
+    // Restores the layout now and stores it again when the grid is destroyed.
+    void keepLayoutIn(const QString& organisation, const QString& application, const QString& key);
 
-    int currentRow() const;
-    QList<int> selectedRows() const;   // ascending
+    // The field that names a record; selection and current record follow it when the records
+    // are ordered or grouped anew.
+    void setKeyField(const QString& field) { m_keyField = field; }
+    QString keyField() const { return m_keyField; }
+    QVariantList selectedKeys() const;
+    QList<int> selectedRecords() const;   // ascending
 
     // Records are the model's rows in the model's order, whatever group rows the grid shows
     // between them: the current record is what a navigator moves and a details dialog shows.
     int recordCount() const;
     int currentRecord() const;            // -1: none, or a group row is current
+    QVariant currentKey() const;
     void setCurrentRecord(int record);    // selects it alone and scrolls to it
     QVariant recordValue(int record, const QString& field) const;   // as the model delivers it
     QString recordText(int record, const QString& field) const;     // as the grid shows it
@@ -122,6 +137,9 @@ protected:
 
 private:
     void applyColumns();
+    void rememberSelection();
+    void restoreSelection();
+    void dropOnGrid(QObject* target, QEvent* event);
     int sectionOf(const QString& field) const;
     int columnIndex(const QString& field) const;
     void updateSortIndicator();
@@ -129,7 +147,8 @@ private:
     void takeOrderFromHeader();
     void onSectionClicked(int section);
     bool canGroup(const QString& field) const;
-    void groupField(const QString& field);
+    void groupField(const QString& field, int position);
+    void ungroupField(const QString& field);
     void startHeaderDrag();
     QString fieldOfSection(int section) const;
     void refreshColumnChooser();
@@ -137,7 +156,8 @@ private:
     friend class GridHeader;
 
     QPointer<ColumnChooser> m_columnChooser;
-    QTableView* m_view = nullptr;
+    GridView* m_view = nullptr;
+    GroupedRows* m_rows = nullptr;
     GridHeader* m_header = nullptr;
     GroupingPanel* m_groupingPanel = nullptr;
     QPointer<SqlPagedModel> m_model;
@@ -151,5 +171,9 @@ private:
     bool m_ignoreHeaderClick = false;  // the release that ends a header drag is no click
     int m_pressedSection = -1;
     int m_defaultColumnWidth = kDefaultColumnWidth;
+    QString m_keyField;
+    QVariant m_rememberedCurrent;
+    QVariantList m_rememberedSelection;
+    QString m_layoutOrganisation, m_layoutApplication, m_layoutKey;
     QPoint m_pressPos;
 };

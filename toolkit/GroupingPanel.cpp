@@ -1,5 +1,7 @@
 #include "toolkit/GroupingPanel.h"
 
+#include <QApplication>
+#include <QDrag>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QMimeData>
@@ -45,10 +47,24 @@ void GroupingPanel::setHeaderFont(const QFont& font)
     update();
 }
 
-void GroupingPanel::setCaptions(const QStringList& captions)
+void GroupingPanel::setFields(const QStringList& fields, const QStringList& captions)
 {
+    m_fields = fields;
     m_captions = captions;
+    while (m_captions.size() < m_fields.size())
+        m_captions << m_fields.at(m_captions.size());
+    m_captions = m_captions.mid(0, m_fields.size());
     update();
+}
+
+int GroupingPanel::positionAt(int x) const
+{
+    const QList<QRect> boxes = captionBoxes();
+    for (int i = 0; i < boxes.size(); ++i) {
+        if (x < boxes.at(i).center().x())
+            return i;
+    }
+    return int(boxes.size());
 }
 
 void GroupingPanel::setAcceptField(std::function<bool(const QString&)> accept)
@@ -105,6 +121,40 @@ QList<QRect> GroupingPanel::captionBoxes() const
     return boxes;
 }
 
+void GroupingPanel::mousePressEvent(QMouseEvent* event)
+{
+    m_pressedBox = -1;
+    const QList<QRect> boxes = captionBoxes();
+    for (int i = 0; i < boxes.size(); ++i) {
+        if (event->button() == Qt::LeftButton && boxes.at(i).contains(event->position().toPoint())) {
+            m_pressedBox = i;
+            m_pressPos = event->position().toPoint();
+        }
+    }
+    QWidget::mousePressEvent(event);
+}
+
+void GroupingPanel::mouseMoveEvent(QMouseEvent* event)
+{
+    if (m_pressedBox < 0 || m_pressedBox >= m_fields.size() || !(event->buttons() & Qt::LeftButton)
+        || (event->position().toPoint() - m_pressPos).manhattanLength() < QApplication::startDragDistance()) {
+        QWidget::mouseMoveEvent(event);
+        return;
+    }
+    // A box dragged back onto the grid ungroups its column, one dropped here moves it.
+    const int box = m_pressedBox;
+    m_pressedBox = -1;
+    auto* mime = new QMimeData;
+    mime->setData(fieldMimeType(), m_fields.at(box).toUtf8());
+    mime->setText(m_fields.at(box));
+    auto* drag = new QDrag(this);
+    drag->setMimeData(mime);
+    const QRect rect = captionBoxes().at(box);
+    drag->setPixmap(grab(rect));
+    drag->setHotSpot(m_pressPos - rect.topLeft());
+    drag->exec(Qt::MoveAction);
+}
+
 void GroupingPanel::mouseDoubleClickEvent(QMouseEvent* event)
 {
     const QList<QRect> boxes = captionBoxes();
@@ -153,5 +203,5 @@ void GroupingPanel::dropEvent(QDropEvent* event)
         return;
     }
     event->acceptProposedAction();
-    Q_EMIT fieldDropped(field);
+    Q_EMIT fieldDropped(field, positionAt(event->position().toPoint().x()));
 }

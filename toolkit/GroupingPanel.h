@@ -24,8 +24,12 @@ public:
     QColor color() const { return m_color; }
     // The hint is centred by the height of the grid's header font, not by its own font.
     void setHeaderFont(const QFont& font);
-    void setCaptions(const QStringList& captions);   // of the grouped columns, in grouping order
+    // The grouped columns in grouping order: their field names and the captions shown.
+    void setFields(const QStringList& fields, const QStringList& captions);
+    QStringList fields() const { return m_fields; }
     QStringList captions() const { return m_captions; }
+    // The grouping position a drop at `x` means: before the first box whose middle is right of it.
+    int positionAt(int x) const;
     // Decides which dropped field names are taken; without it none are.
     void setAcceptField(std::function<bool(const QString&)> accept);
 
@@ -33,7 +37,8 @@ public:
     QSize minimumSizeHint() const override;
 
 Q_SIGNALS:
-    void fieldDropped(const QString& field);
+    // A field dropped to be grouped at `position` (an already grouped one is moved there).
+    void fieldDropped(const QString& field, int position);
     // A double click on the box of the grouped column at `index` (grouping order).
     void captionDoubleClicked(int index);
 
@@ -43,6 +48,8 @@ protected:
     void dragMoveEvent(QDragMoveEvent* event) override;
     void dropEvent(QDropEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
 
 private:
     QString droppedField(const QMimeData* mime) const;
@@ -51,6 +58,9 @@ private:
     QString m_hint;
     QColor m_color;
     QFont m_headerFont;
+    QStringList m_fields;
     QStringList m_captions;
+    int m_pressedBox = -1;
+    QPoint m_pressPos;
     std::function<bool(const QString&)> m_accept;
 };

@@ -71,6 +71,7 @@ bool SqlPagedModel::setQuery(const QSqlDatabase& db, const QString& sql, qint64 
     m_lastError.clear();
     m_db = db;
     m_sql = bareStatement(sql);
+    m_fields.clear();
 
     bool ok = !m_sql.isEmpty();
     if (!ok)
@@ -139,7 +140,7 @@ void SqlPagedModel::forgetRows()
 {
     clearPages();
     m_open = false;
-    m_fields.clear();
+    m_fields = m_closedFields;
     m_orderBy.clear();
     m_rowCount = 0;
     m_fetchedRows = 0;
@@ -181,14 +182,28 @@ void SqlPagedModel::setHoldAllRows(bool on)
 {
     if (m_holdAll == on)
         return;
-    m_holdAll = on;
-    if (!m_open)
+    if (!m_open) {
+        m_holdAll = on;
         return;
+    }
+    Q_EMIT layoutAboutToBeChanged();
+    m_holdAll = on;
     if (on) {
         loadAllRows();
     } else {
         trimCache();
     }
+    Q_EMIT layoutChanged();
+}
+
+void SqlPagedModel::setFieldsWhileClosed(const QStringList& fields)
+{
+    m_closedFields = fields;
+    if (m_open)
+        return;
+    beginResetModel();
+    m_fields = fields;
+    endResetModel();
 }
 
 int SqlPagedModel::fieldIndex(const QString& field) const
@@ -242,7 +257,7 @@ int SqlPagedModel::rowCount(const QModelIndex& parent) const
 
 int SqlPagedModel::columnCount(const QModelIndex& parent) const
 {
-    if (parent.isValid() || !m_open)
+    if (parent.isValid())
         return 0;
     return int(m_fields.size());
 }

@@ -36,9 +36,14 @@ public:
     // while no statement is open or when the engine rejects the ordering; the old order then stays.
     bool setOrderBy(const QString& orderBy);
     QString orderBy() const { return m_orderBy; }
+    // Switching it changes no row, but announces a new layout: what is grouped on top of the
+    // rows depends on it.
     void setHoldAllRows(bool on);
     bool holdAllRows() const { return m_holdAll; }
 
+    // The fields the model names while no statement is open, so that a view shows its columns
+    // without rows.
+    void setFieldsWhileClosed(const QStringList& fields);
     QStringList fieldNames() const { return m_fields; }
     int fieldIndex(const QString& field) const;   // exact name first, then ignoring case; -1 if none
     QVariant value(int row, int column) const;
@@ -78,6 +83,7 @@ private:
     bool m_holdAll = false;
     qint64 m_rowCount = 0;
     QStringList m_fields;
+    QStringList m_closedFields;
     QHash<QString, std::function<QString(const QVariant&)>> m_formatters;
     QHash<QString, Qt::Alignment> m_alignments;
     // The two settings above resolved per column of the open statement.

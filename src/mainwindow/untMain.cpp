@@ -234,9 +234,6 @@ TfrmMain::TfrmMain(TdmMain& dm, QWidget* parent) : QMainWindow(parent), m_dm(dm)
 
 TfrmMain::~TfrmMain()
 {
-    QSettings settings(QString::fromLatin1(kSettingsOrganisation), QString::fromLatin1(kSettingsApplication));
-    grdDetails->saveLayout(settings, QStringLiteral("grdDetails"));
-    grdGroup->saveLayout(settings, QStringLiteral("grdGroup"));
     m_treeHandlerAttached = false;
     if (RuboUi::current() == this)
         RuboUi::install(nullptr);
@@ -504,23 +501,34 @@ void TfrmMain::setupGrids()
     qryGroup->setFormatter(QStringLiteral("SumRabattEuro"), picture(sumEuro));
     grdGroup->setModel(qryGroup);
 
-    QSettings settings(QString::fromLatin1(kSettingsOrganisation), QString::fromLatin1(kSettingsApplication));
-    grdDetails->restoreLayout(settings, QStringLiteral("grdDetails"));
-    grdGroup->restoreLayout(settings, QStringLiteral("grdGroup"));
+    grdDetails->setKeyField(QStringLiteral("ID"));
+    // Each grid stores its layout as it is destroyed.
+    const QString organisation = QString::fromLatin1(kSettingsOrganisation);
+    const QString application = QString::fromLatin1(kSettingsApplication);
+    grdDetails->keepLayoutIn(organisation, application, QStringLiteral("grdDetails"));
+    grdGroup->keepLayoutIn(organisation, application, QStringLiteral("grdGroup"));
 
     connect(grdDetails, &DataGrid::columnClicked, this, [this](const QString& field) { grdDetailsColumnClick(field); });
     // However the chooser ends, the menu's check mark follows it.
     connect(grdDetails, &DataGrid::columnChooserClosed, this, [this] { mnuGrdDetailsColSelect->setChecked(false); });
     connect(grdDetails, &DataGrid::rowDoubleClicked, this, [this](int) { grdDetailsDblClick(); });
-    connect(grdDetails, &DataGrid::groupingChanged, this, [this](const QStringList& fields) {
-        if (fields.isEmpty())
-            return;
-        // Grouping in the grid needs every row in memory, as sorting does.
-        if (!EnableSorting(true))
-            grdDetails->setGroupedFields({});
-        else if (!qryDetails->setOrderBy(SqlOrderBy(grdDetails->sortKeys())))
-            messageOk(qryDetails->lastError(), MsgKind::Information);
-    });
+    connect(grdDetails, &DataGrid::groupingChanged, this, [this](const QStringList& fields) { grdDetailsGroupingChange(fields); });
+}
+
+void TfrmMain::grdDetailsGroupingChange(const QStringList& fields)
+{
+    // Group rows need every row in memory, as sorting does, and so the same limit.
+    if (!fields.isEmpty() && !EnableSorting(true)) {
+        grdDetails->setGroupedFields({});
+        return;
+    }
+    applyDetailOrder();
+}
+
+void TfrmMain::applyDetailOrder()
+{
+    if (qryDetails->isOpen() && !qryDetails->setOrderBy(SqlOrderBy(grdDetails->orderKeys())))
+        messageOk(qryDetails->lastError(), MsgKind::Information);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -730,7 +738,6 @@ void TfrmMain::ShowDetails(const QString& nodeCondition)
     closeLists();
     CurrentWhere = nodeCondition + FilterWhere;
     EnableSorting(false);
-    grdDetails->clearSort();
     QSqlDatabase db = m_dm.RuboDB().qtDatabase();
 
     // The totals come first: their count saves the detail list a scan of its own.
@@ -746,6 +753,16 @@ void TfrmMain::ShowDetails(const QString& nodeCondition)
         wait.reset();
         messageOk(qryDetails->lastError(), MsgKind::Information);
         return;
+    }
+    // The sort and grouping the user chose carry over to the next list as far as its size allows.
+    if (!grdDetails->orderKeys().isEmpty()) {
+        if (EnableSorting(true)) {
+            applyDetailOrder();
+        } else {
+            const QSignalBlocker blocker(grdDetails);
+            grdDetails->clearSort();
+            grdDetails->setGroupedFields({});
+        }
     }
 
     if (!qryGroup->setQuery(db, GroupSql(SumColumns, CurrentWhere))) {
@@ -809,8 +826,7 @@ void TfrmMain::grdDetailsColumnClick(const QString& field)
         grdDetails->setSortOrder(field, DataGrid::SortOrder::None);
         return;
     }
-    if (!qryDetails->setOrderBy(SqlOrderBy(grdDetails->sortKeys())))
-        messageOk(qryDetails->lastError(), MsgKind::Information);
+    applyDetailOrder();
 }
 
 void TfrmMain::setOutputCommandsEnabled(bool enabled)

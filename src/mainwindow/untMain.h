@@ -97,6 +97,7 @@ public:
     void grdDetailsDblClick();
 
     void grdDetailsColumnClick(const QString& field);
+    void grdDetailsGroupingChange(const QStringList& fields);
 
     QString lastOpenFolder() const;
 
@@ -115,6 +116,7 @@ private:
     void closeLists();
     void notAvailable();
     void toggleColumnChooser(bool open);
+    void applyDetailOrder();
     void showStatusNow();
     QLabel* panelLabel(StatusPanel panel) const { return m_panels[int(panel)]; }
 
