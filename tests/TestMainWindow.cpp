@@ -1,5 +1,6 @@
 #include "database/Conversions.h"
 #include "toolkit/DataGrid.h"
+#include "toolkit/GroupedRows.h"
 #include "toolkit/SqlPagedModel.h"
 #include "support/RecordingUi.h"
 #include "support/TestDb.h"
@@ -125,6 +126,7 @@ private Q_SLOTS:
     void nodeSelectionListsCallsAndTotals();
     void filterColoursTheHeader();
     void sortingIsRefusedAboveTheLimit();
+    void groupingFollowsTheSortingLimit();
     void databaseErrorsAreShownAndTheWindowStays();
     void dialogsAreAnsweredByTheScript();
 };
@@ -583,6 +585,58 @@ void TestMainWindow::sortingIsRefusedAboveTheLimit()
     QVERIFY(!w.qryDetails->holdAllRows());
     QCOMPARE(w.statusPanel(StatusPanel::Text), QStringLiteral("Sortierung bei mehr als 20000 Einträgen nicht möglich."));
     QVERIFY(w.qryDetails->fetchedRowCount() < 20001);
+}
+
+void TestMainWindow::groupingFollowsTheSortingLimit()
+{
+    Fixture f;
+    TfrmMain& w = f.w;
+    f.exec("WITH RECURSIVE c(n) AS (SELECT 1 UNION ALL SELECT n + 1 FROM c WHERE n < 20000) "
+           "INSERT INTO EGN (Zone, Ziel, Nebenstelle, Sekunden) SELECT 'Z', 'Ziel', CAST(n % 7 AS TEXT), n FROM c");
+    f.exec("INSERT INTO EGN (Zone, Ziel, Nebenstelle, Sekunden) VALUES ('Y', 'Ziel', '1', 0)");
+    f.choose("Zonen");
+    f.select({"Z"});
+    w.grdDetails->setGroupedFields({"Nebenstelle"});
+    QVERIFY(w.qryDetails->holdAllRows());
+    const GroupedRows* rows = w.grdDetails->rows();
+    QCOMPARE(rows->rowCount(), 7);
+    // 20000 = 7 * 2857 + 1: the remainder 1 has one call more.
+    QCOMPARE(rows->index(0, 0).data(GroupedRows::GroupCaptionRole).toString(), QStringLiteral("Nebenstelle: 0 (2857 Einträge)"));
+    QCOMPARE(rows->index(1, 0).data(GroupedRows::GroupCaptionRole).toString(), QStringLiteral("Nebenstelle: 1 (2858 Einträge)"));
+
+    // The grouping and a sort carry over to the next list that is small enough.
+    w.grdDetailsColumnClick("Sekunden");
+    f.select({"Y"});
+    QCOMPARE(w.grdDetails->groupedFields(), QStringList{"Nebenstelle"});
+    QCOMPARE(rows->rowCount(), 1);
+    QCOMPARE(rows->index(0, 0).data(GroupedRows::GroupCaptionRole).toString(), QStringLiteral("Nebenstelle: 1 (1 Eintrag)"));
+
+    // All 20001 calls: the grouping is given up with the sorting's refusal, rows are read as shown.
+    f.select({});
+    QVERIFY(w.grdDetails->groupedFields().isEmpty());
+    QCOMPARE(w.grdDetails->sortOrder("Sekunden"), DataGrid::SortOrder::None);
+    QCOMPARE(w.statusPanel(StatusPanel::Text), QStringLiteral("Sortierung bei mehr als 20000 Einträgen nicht möglich."));
+    QVERIFY(!w.qryDetails->holdAllRows());
+    QVERIFY(!rows->isGrouped());
+    w.setStatusText(QString());
+    w.grdDetails->setGroupedFields({"Zone"});
+    QVERIFY(w.grdDetails->groupedFields().isEmpty());
+    QCOMPARE(w.statusPanel(StatusPanel::Text), QStringLiteral("Sortierung bei mehr als 20000 Einträgen nicht möglich."));
+    QVERIFY(w.qryDetails->fetchedRowCount() < 20001);
+    QCOMPARE(rows->rowCount(), 20001);
+
+    // The grouping of the last run is there at the next start.
+    f.select({"Z"});
+    w.grdDetails->setGroupedFields({"Ziel", "Nebenstelle"});
+    QVERIFY(rows->isGrouped());
+    QCOMPARE(rows->rowCount(), 1);
+    w.grdDetails->setGroupingPanelVisible(true);
+    {
+        TfrmMain other(f.t.dm());
+        other.grdDetails->setGroupedFields({"Zone"});
+    }
+    TfrmMain again(f.t.dm());
+    QCOMPARE(again.grdDetails->groupedFields(), QStringList{"Zone"});
 }
 
 void TestMainWindow::databaseErrorsAreShownAndTheWindowStays()

@@ -21,4 +21,12 @@ public:
     ~TpWait();
     TpWait(const TpWait&) = delete;
     TpWait& operator=(const TpWait&) = delete;
+
+    // Runs `work` under the wait cursor, which is gone again before any message that follows.
+    template <typename Work>
+    static auto During(Work&& work)
+    {
+        TpWait wait;
+        return work();
+    }
 };

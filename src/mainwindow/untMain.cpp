@@ -518,7 +518,7 @@ void TfrmMain::setupGrids()
 void TfrmMain::grdDetailsGroupingChange(const QStringList& fields)
 {
     // Group rows need every row in memory, as sorting does, and so the same limit.
-    if (!fields.isEmpty() && !EnableSorting(true)) {
+    if (!fields.isEmpty() && !TpWait::During([this] { return EnableSorting(true); })) {
         grdDetails->setGroupedFields({});
         return;
     }
@@ -527,7 +527,8 @@ void TfrmMain::grdDetailsGroupingChange(const QStringList& fields)
 
 void TfrmMain::applyDetailOrder()
 {
-    if (qryDetails->isOpen() && !qryDetails->setOrderBy(SqlOrderBy(grdDetails->orderKeys())))
+    if (qryDetails->isOpen()
+        && !TpWait::During([this] { return qryDetails->setOrderBy(SqlOrderBy(grdDetails->orderKeys())); }))
         messageOk(qryDetails->lastError(), MsgKind::Information);
 }
 
@@ -822,7 +823,7 @@ void TfrmMain::grdDetailsColumnClick(const QString& field)
     }
     grdDetails->setSortOrder(field, before == DataGrid::SortOrder::Ascending ? DataGrid::SortOrder::Descending
                                                                              : DataGrid::SortOrder::Ascending);
-    if (!EnableSorting(true)) {
+    if (!TpWait::During([this] { return EnableSorting(true); })) {
         grdDetails->setSortOrder(field, DataGrid::SortOrder::None);
         return;
     }
