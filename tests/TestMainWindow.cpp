@@ -127,6 +127,7 @@ private Q_SLOTS:
     void filterColoursTheHeader();
     void sortingIsRefusedAboveTheLimit();
     void groupingFollowsTheSortingLimit();
+    void sumsListSortsAndKeepsItsOrder();
     void databaseErrorsAreShownAndTheWindowStays();
     void dialogsAreAnsweredByTheScript();
 };
@@ -637,6 +638,30 @@ void TestMainWindow::groupingFollowsTheSortingLimit()
     }
     TfrmMain again(f.t.dm());
     QCOMPARE(again.grdDetails->groupedFields(), QStringList{"Zone"});
+}
+
+void TestMainWindow::sumsListSortsAndKeepsItsOrder()
+{
+    Fixture f;
+    TfrmMain& w = f.w;
+    insertSampleCalls(f);
+    f.choose("Zonen");
+    f.select({"Mobilnetz"});
+    f.select({});
+    Q_EMIT w.grdGroup->columnClicked("SumBetrag");
+    Q_EMIT w.grdGroup->columnClicked("SumBetrag");
+    QCOMPARE(w.grdGroup->sortOrder("SumBetrag"), DataGrid::SortOrder::Descending);
+    QCOMPARE(w.qryGroup->value(0, "Zone").toString(), QStringLiteral("Mobilnetz"));
+    QCOMPARE(w.qryGroup->value(0, "SumBetrag").toDouble(), 1003.75);
+    // A sort by a key column this node lacks waits for a node that has it.
+    Q_EMIT w.grdGroup->columnClicked("Ziel");
+    QCOMPARE(w.grdGroup->sortedFields(), QStringList{"Ziel"});
+    QCOMPARE(w.qryGroup->rowCount(), 5);
+    f.select({"Mobilnetz"});
+    QCOMPARE(w.qryGroup->value(0, "Ziel").toString(), QStringLiteral("A1 Mobil"));
+    Q_EMIT w.grdGroup->columnClicked("Ziel");
+    QCOMPARE(w.qryGroup->value(0, "Ziel").toString(), QStringLiteral("Magenta"));
+    QVERIFY(f.script.shown.isEmpty());
 }
 
 void TestMainWindow::databaseErrorsAreShownAndTheWindowStays()

@@ -279,6 +279,17 @@ QList<QPair<QString, Qt::SortOrder>> DataGrid::sortKeys() const
     return keys;
 }
 
+void DataGrid::sortByClick(const QString& field, bool addColumn)
+{
+    const SortOrder before = sortOrder(field);
+    if (!addColumn) {
+        for (const QString& other : sortedFields())
+            if (other.compare(field, Qt::CaseInsensitive) != 0)
+                setSortOrder(other, SortOrder::None);
+    }
+    setSortOrder(field, before == SortOrder::Ascending ? SortOrder::Descending : SortOrder::Ascending);
+}
+
 void DataGrid::clearSort()
 {
     m_sort.clear();

@@ -70,6 +70,9 @@ public:
     QList<QPair<QString, Qt::SortOrder>> orderKeys() const;
     QStringList sortedFields() const { return m_sortSequence; }
     void clearSort();
+    // A header click's sort: ascending first, then turning; without `addColumn` the column
+    // becomes the only sorted one.
+    void sortByClick(const QString& field, bool addColumn);
 
     // An invalid colour on either side returns the header to the style's own colours.
     void setHeaderColors(const QColor& background, const QColor& text);

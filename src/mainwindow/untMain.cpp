@@ -513,6 +513,22 @@ void TfrmMain::setupGrids()
     connect(grdDetails, &DataGrid::columnChooserClosed, this, [this] { mnuGrdDetailsColSelect->setChecked(false); });
     connect(grdDetails, &DataGrid::rowDoubleClicked, this, [this](int) { grdDetailsDblClick(); });
     connect(grdDetails, &DataGrid::groupingChanged, this, [this](const QStringList& fields) { grdDetailsGroupingChange(fields); });
+    // The sums list is small and held whole, so it sorts without a limit.
+    connect(grdGroup, &DataGrid::columnClicked, this, [this](const QString& field) {
+        grdGroup->sortByClick(field, QGuiApplication::keyboardModifiers() & Qt::ShiftModifier);
+        applyGroupOrder();
+    });
+}
+
+void TfrmMain::applyGroupOrder()
+{
+    // A key column that this node's sums lack keeps its sort for the next node that has it.
+    QList<QPair<QString, Qt::SortOrder>> keys;
+    for (const auto& key : grdGroup->orderKeys())
+        if (qryGroup->fieldIndex(key.first) >= 0)
+            keys.append(key);
+    if (qryGroup->isOpen() && !TpWait::During([&] { return qryGroup->setOrderBy(SqlOrderBy(keys)); }))
+        messageOk(qryGroup->lastError(), MsgKind::Information);
 }
 
 void TfrmMain::grdDetailsGroupingChange(const QStringList& fields)
@@ -774,6 +790,8 @@ void TfrmMain::ShowDetails(const QString& nodeCondition)
         return;
     }
     ShowGroupColumns();
+    if (!grdGroup->sortedFields().isEmpty())
+        applyGroupOrder();
 
     const QString betrag = FormatAmount(totals.Betrag);
     const QString rabatt = FormatAmount(totals.Rabatt);
@@ -814,15 +832,8 @@ bool TfrmMain::EnableSorting(bool allow)
 
 void TfrmMain::grdDetailsColumnClick(const QString& field)
 {
-    const DataGrid::SortOrder before = grdDetails->sortOrder(field);
     // A plain click sorts by this column alone, Shift adds it to the columns sorted already.
-    if (!(QGuiApplication::keyboardModifiers() & Qt::ShiftModifier)) {
-        for (const QString& other : grdDetails->sortedFields())
-            if (other != field)
-                grdDetails->setSortOrder(other, DataGrid::SortOrder::None);
-    }
-    grdDetails->setSortOrder(field, before == DataGrid::SortOrder::Ascending ? DataGrid::SortOrder::Descending
-                                                                             : DataGrid::SortOrder::Ascending);
+    grdDetails->sortByClick(field, QGuiApplication::keyboardModifiers() & Qt::ShiftModifier);
     if (!TpWait::During([this] { return EnableSorting(true); })) {
         grdDetails->setSortOrder(field, DataGrid::SortOrder::None);
         return;

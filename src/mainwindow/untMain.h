@@ -117,6 +117,7 @@ private:
     void notAvailable();
     void toggleColumnChooser(bool open);
     void applyDetailOrder();
+    void applyGroupOrder();
     void showStatusNow();
     QLabel* panelLabel(StatusPanel panel) const { return m_panels[int(panel)]; }
 
