@@ -11,6 +11,7 @@
 #include "database/dmlMain.h"
 #include "mainwindow/untIcons.h"
 #include "mainwindow/untDialogs.h"
+#include "mainwindow/untCallProperties.h"
 
 #include <QAbstractItemView>
 #include <QAction>
@@ -210,6 +211,7 @@ TfrmMain::TfrmMain(TdmMain& dm, QWidget* parent) : QMainWindow(parent), m_dm(dm)
     createPanels();
     createStatusBar();
     setupGrids();
+    frmCallProperties = new TfrmCallProperties(*grdDetails, this);
 
     resize(790, 580);
     if (const QScreen* s = screen()) {
@@ -950,7 +952,13 @@ void TfrmMain::mnuReportEGNClick() { notAvailable(); }
 void TfrmMain::mnuReportGroupClick() { notAvailable(); }
 void TfrmMain::mnuInfoClick() { notAvailable(); }
 void TfrmMain::mnuHilfeClick() { notAvailable(); }
-void TfrmMain::grdDetailsDblClick() { notAvailable(); }
+
+void TfrmMain::grdDetailsDblClick()
+{
+    // A group row of the grid stands for no single call.
+    if (grdDetails->currentRecord() >= 0)
+        frmCallProperties->execute();
+}
 
 void TfrmMain::toggleColumnChooser(bool open)
 {

@@ -19,6 +19,7 @@ class QWidget;
 class DataGrid;
 class SqlPagedModel;
 class TdmMain;
+class TfrmCallProperties;
 
 // The main window: grouping tree, detail list with totals, sums list, and the status bar through
 // which the core reports progress.
@@ -49,6 +50,7 @@ public:
     DataGrid* grdGroup = nullptr;
     SqlPagedModel* qryDetails = nullptr;
     SqlPagedModel* qryGroup = nullptr;
+    TfrmCallProperties* frmCallProperties = nullptr;   // lives as long as the window
 
     QAction *mnuOeffnen = nullptr, *mnuSaveAs = nullptr, *mnuLoeschen = nullptr, *mnuBeenden = nullptr,
             *mnuLoaded = nullptr, *mnuGrdDetailsGruppieren = nullptr, *mnuGrdDetailsColSelect = nullptr,
