@@ -214,7 +214,7 @@ void TestCallProperties::navigatorMovesTheGridsRecord()
     for (const Step& s : steps) {
         s.button->click();
         QCOMPARE(f.grid.currentRecord(), s.record);
-        QCOMPARE(f.grid.selectedRows(), QList<int>{s.record});
+        QCOMPARE(f.grid.selectedRecords(), QList<int>{s.record});
         QCOMPARE(f.navigator(), QString::fromLatin1(s.navigator));
         QCOMPARE(f.label("BNummer")->text(), f.grid.recordText(s.record, "BNummer"));
         QCOMPARE(f.label("lbRabattProz")->text(), QString::fromUtf8(s.rabattProz));
@@ -244,7 +244,7 @@ void TestCallProperties::doubleClickOpensTheDialog()
         props.btnOk->click();
         return d.result();
     };
-    const QRect cell = view->visualRect(f.w.qryDetails->index(0, f.w.qryDetails->fieldIndex("BNummer")));
+    const QRect cell = view->visualRect(view->model()->index(0, f.w.qryDetails->fieldIndex("BNummer")));
     QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, cell.center());
     QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, cell.center());
     QCOMPARE(f.script.shown.size(), 1);
@@ -254,16 +254,18 @@ void TestCallProperties::doubleClickOpensTheDialog()
     // The list stays on the call the dialog went to.
     QCOMPARE(f.grid.currentRecord(), 1);
 
-    // A new order puts another call into the current row without a change of the current record:
-    // the dialog still opens on the call the row holds now.
+    // A new order moves the current call to another row; the list and the dialog stay on it.
     f.script.clear();
     f.grid.setCurrentRecord(0);
+    const QVariant call = f.grid.currentKey();
+    const QString number = f.grid.recordText(0, "BNummer");
     f.w.grdDetailsColumnClick("BNummer");
-    QCOMPARE(f.grid.currentRecord(), 0);
-    const QString first = f.grid.recordText(0, "BNummer");
+    f.w.grdDetailsColumnClick("BNummer");
+    QCOMPARE(f.grid.currentKey(), call);
+    QCOMPARE(f.label("BNummer")->text(), number);
     f.w.grdDetailsDblClick();
     QCOMPARE(f.script.shown.size(), 1);
-    QCOMPARE(f.label("BNummer")->text(), first);
+    QCOMPARE(f.label("BNummer")->text(), number);
 
     // No list, no call: nothing opens.
     f.script.clear();

@@ -96,8 +96,9 @@ public:
     void mnuReportGroupClick();
     void mnuInfoClick();
     void mnuHilfeClick();
-    void grdDetailsDblClick();
 
+    // The call properties of the detail list's current call, modal.
+    void grdDetailsDblClick();
     void grdDetailsColumnClick(const QString& field);
     void grdDetailsGroupingChange(const QStringList& fields);
 
