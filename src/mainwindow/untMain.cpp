@@ -198,7 +198,7 @@ TfrmMain::TfrmMain(TdmMain& dm, QWidget* parent) : QMainWindow(parent), m_dm(dm)
 {
     frmMain = this;
     setObjectName(QStringLiteral("frmMain"));
-    setWindowTitle(QStringLiteral("DRAVIK Einzelverbindungsaufschlüsselung"));
+    setWindowTitle(ProgramTitle());
     setContextMenuPolicy(Qt::PreventContextMenu);
 
     qryDetails = new SqlPagedModel(this);
