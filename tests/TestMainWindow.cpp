@@ -13,8 +13,11 @@
 #include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
 #include <QRegularExpression>
 #include <QSettings>
+#include <QSignalSpy>
 #include <QStandardPaths>
 #include <QStatusBar>
 #include <QTest>
@@ -127,6 +130,8 @@ private Q_SLOTS:
     void sortingIsRefusedAboveTheLimit();
     void databaseErrorsAreShownAndTheWindowStays();
     void dialogsAreAnsweredByTheScript();
+    void itemShortcutGoesBeforeMenuTitle_data();
+    void itemShortcutGoesBeforeMenuTitle();
 };
 
 void TestMainWindow::initTestCase()
@@ -662,6 +667,58 @@ void TestMainWindow::dialogsAreAnsweredByTheScript()
     }
     QCOMPARE(DialogScript::current(), &script);
     QCOMPARE(script.shown.size(), 6);
+}
+
+void TestMainWindow::itemShortcutGoesBeforeMenuTitle_data()
+{
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<bool>("ownItem");   // an item the test adds, with the key of "E&xtras"
+    QTest::newRow("Alt+D: Geladene Dateien, not Datei") << "Alt+D" << false;
+    QTest::newRow("Alt+X: any item, not Extras") << "Alt+X" << true;
+}
+
+void TestMainWindow::itemShortcutGoesBeforeMenuTitle()
+{
+    QFETCH(QString, key);
+    QFETCH(bool, ownItem);
+    Fixture f;
+    TfrmMain& w = f.w;
+    QAction* item = w.mnuLoaded;
+    if (ownItem) {
+        item = w.menuBar()->actions().at(1)->menu()->addAction("Neu");
+        item->setShortcut(QKeySequence(key));
+    }
+    QSignalSpy triggered(item, &QAction::triggered);
+    w.show();
+    QApplication::setActiveWindow(&w);
+    QVERIFY(QTest::qWaitForWindowActive(&w));
+
+    // Qt hands an ambiguous key to the menu bar and the item in turn: every press must reach the item.
+    const QKeyCombination combination = QKeySequence(key)[0];
+    for (int press = 1; press <= 3; ++press) {
+        QTest::keyClick(&w, combination.key(), combination.keyboardModifiers());
+        QCOMPARE(triggered.count(), press);
+        QCOMPARE(QApplication::activePopupWidget(), nullptr);
+    }
+    if (!ownItem)
+        QCOMPARE(f.shown(), QStringList(3, "Information: Diese Funktion ist noch nicht verfügbar."));
+
+    // A menu title whose letter no item takes still opens its menu.
+    QMenu* ansicht = w.menuBar()->actions().at(1)->menu();
+    QTest::keyClick(&w, Qt::Key_A, Qt::AltModifier);
+    QTRY_COMPARE(QApplication::activePopupWidget(), ansicht);
+    ansicht->close();
+    QCOMPARE(triggered.count(), 3);
+
+    // Two items with one key stay ambiguous: neither acts.
+    QAction* twin = w.menuBar()->actions().at(2)->menu()->addAction("Zwilling");
+    twin->setShortcut(QKeySequence(key));
+    QSignalSpy twinTriggered(twin, &QAction::triggered);
+    QTest::keyClick(&w, combination.key(), combination.keyboardModifiers());
+    QTest::keyClick(&w, combination.key(), combination.keyboardModifiers());
+    QCOMPARE(triggered.count() + twinTriggered.count(), 3);
+    if (QWidget* popup = QApplication::activePopupWidget())
+        popup->close();
 }
 
 QTEST_MAIN(TestMainWindow)

@@ -29,6 +29,7 @@
 #include <QMenuBar>
 #include <QScreen>
 #include <QSettings>
+#include <QShortcutEvent>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QTime>
@@ -111,6 +112,14 @@ private:
     static constexpr int kGap = 2;
     QList<QPair<QLabel*, int>> m_panels;
 };
+
+bool isOwnedBy(const QObject* object, const QObject* owner)
+{
+    for (; object; object = object->parent())
+        if (object == owner)
+            return true;
+    return false;
+}
 
 QString dateTimeText(const QVariant& v)
 {
@@ -312,6 +321,11 @@ void TfrmMain::createMenus()
     connect(mnuReportGroup, &QAction::triggered, this, [this] { mnuReportGroupClick(); });
     connect(mnuInfo, &QAction::triggered, this, [this] { mnuInfoClick(); });
     connect(mnuHilfe, &QAction::triggered, this, [this] { mnuHilfeClick(); });
+
+    // Alt+D is both "&Datei" and the shortcut of "Geladene &Dateien...": Qt sends such a key to
+    // either owner in turn, flagged as ambiguous, and neither acts. The item's shortcut goes first,
+    // as on Windows; the event filter sees the key whichever owner it is sent to.
+    qApp->installEventFilter(this);
 }
 
 void TfrmMain::createToolBar()
@@ -464,7 +478,6 @@ void TfrmMain::createStatusBar()
         m_panels[i] = label;
     }
     bar->addWidget(strip, 1);
-    bar->installEventFilter(this);
 }
 
 void TfrmMain::setupGrids()
@@ -591,9 +604,35 @@ void TfrmMain::showStatusNow()
 
 bool TfrmMain::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == statusBar() && event->type() == QEvent::MouseButtonDblClick) {
-        StatusBarDblClick();
+    // Installed on the application: the cheap test of the event's type comes first.
+    switch (event->type()) {
+    case QEvent::Shortcut: {
+        const auto* shortcut = static_cast<QShortcutEvent*>(event);
+        if (!shortcut->isAmbiguous() || !isOwnedBy(watched, this))
+            break;
+        // One enabled item of this window with the key wins over a menu title's Alt+letter;
+        // two items with one key stay ambiguous.
+        QAction* item = nullptr;
+        for (QAction* a : findChildren<QAction*>()) {
+            if (!a->isEnabled() || !a->shortcuts().contains(shortcut->key()))
+                continue;
+            if (item)
+                return QMainWindow::eventFilter(watched, event);
+            item = a;
+        }
+        if (!item)
+            break;
+        item->trigger();
         return true;
+    }
+    case QEvent::MouseButtonDblClick:
+        if (watched == statusBar()) {
+            StatusBarDblClick();
+            return true;
+        }
+        break;
+    default:
+        break;
     }
     return QMainWindow::eventFilter(watched, event);
 }
