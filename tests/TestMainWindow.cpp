@@ -12,6 +12,7 @@
 #include <QDialog>
 #include <QDir>
 #include <QFileDialog>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -24,6 +25,7 @@
 #include <QStatusBar>
 #include <QTest>
 #include <QTimer>
+#include <QTreeView>
 #include <QTreeWidget>
 
 namespace {
@@ -125,6 +127,7 @@ private Q_SLOTS:
     void statusBarHintAndDoubleClick();
     void loadsChosenFilesAndDeletesAll();
     void loadDialogOffersTheKnownFormats();
+    void loadDialogShowsSizeTypeAndDateWhole();
     void buildsTheTree_data();
     void buildsTheTree();
     void nodeSelectionListsCallsAndTotals();
@@ -392,6 +395,57 @@ void TestMainWindow::loadDialogOffersTheKnownFormats()
     QCOMPARE(ui.messages, QStringList());
     QCOMPARE(w.statusPanel(StatusPanel::Text), QStringLiteral("bleibt"));
     QCOMPARE(t.scalar("SELECT COUNT(*) FROM EGN").toInt(), 0);
+}
+
+void TestMainWindow::loadDialogShowsSizeTypeAndDateWhole()
+{
+    TestDb t;
+    TfrmMain w(t.dm());
+    RecordingUi ui;
+    // A first load, answered by a script, leaves the next dialogs in the file's folder.
+    {
+        DialogScript script;
+        script.fileNames = {{t.writeFile("Anrufe_2003_01.edi", callLine(1, "Mobilnetz", "A1"))}};
+        w.mnuOeffnenClick();
+    }
+    // The real dialog, twice: the first one is left with narrow columns, which Qt keeps for the
+    // next one, as it keeps what an earlier session or another language left.
+    bool narrowed = false;
+    bool looked = false;
+    int ticksSinceRead = 0;
+    QStringList cut;
+    QRect dialogGeometry;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        if (!dialog)
+            return;
+        auto* list = dialog->findChild<QTreeView*>("treeView");
+        // The folder is read in the background; the columns follow once it is.
+        if (!list || list->model()->rowCount(list->rootIndex()) == 0 || ++ticksSinceRead < 30)
+            return;
+        if (!narrowed) {
+            for (int column = 1; column < list->header()->count(); ++column)
+                list->setColumnWidth(column, 20);
+            narrowed = true;
+        } else {
+            for (int column = 1; column < list->header()->count(); ++column)
+                if (list->columnWidth(column) < static_cast<QAbstractItemView*>(list)->sizeHintForColumn(column))
+                    cut << list->model()->headerData(column, Qt::Horizontal).toString();
+            dialogGeometry = dialog->frameGeometry();
+            looked = true;
+        }
+        ticksSinceRead = 0;
+        dialog->close();
+    });
+    poll.start(10);
+    w.mnuOeffnenClick();
+    QVERIFY(narrowed);
+    w.mnuOeffnenClick();
+    poll.stop();
+    QVERIFY(looked);
+    QCOMPARE(cut, QStringList());
+    QVERIFY(QGuiApplication::primaryScreen()->availableGeometry().contains(dialogGeometry));
 }
 
 void TestMainWindow::buildsTheTree_data()
