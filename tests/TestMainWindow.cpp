@@ -6,20 +6,27 @@
 #include "support/TestDb.h"
 #include "mainwindow/untDialogs.h"
 #include "mainwindow/untMain.h"
+#include "mainwindow/untScale.h"
 
 #include <QAction>
 #include <QComboBox>
 #include <QDialog>
 #include <QDir>
 #include <QFileDialog>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
 #include <QRegularExpression>
+#include <QScreen>
 #include <QSettings>
+#include <QSignalSpy>
 #include <QStandardPaths>
 #include <QStatusBar>
 #include <QTest>
 #include <QTimer>
+#include <QTreeView>
 #include <QTreeWidget>
 
 namespace {
@@ -121,6 +128,7 @@ private Q_SLOTS:
     void statusBarHintAndDoubleClick();
     void loadsChosenFilesAndDeletesAll();
     void loadDialogOffersTheKnownFormats();
+    void loadDialogShowsSizeTypeAndDateWhole();
     void buildsTheTree_data();
     void buildsTheTree();
     void nodeSelectionListsCallsAndTotals();
@@ -130,6 +138,8 @@ private Q_SLOTS:
     void sumsListSortsAndKeepsItsOrder();
     void databaseErrorsAreShownAndTheWindowStays();
     void dialogsAreAnsweredByTheScript();
+    void itemShortcutGoesBeforeMenuTitle_data();
+    void itemShortcutGoesBeforeMenuTitle();
 };
 
 void TestMainWindow::initTestCase()
@@ -149,7 +159,10 @@ void TestMainWindow::startsEmptyWithTheCommandsOfTheMenu()
     TfrmMain& w = f.w;
     QCOMPARE(frmMain, &w);
     QCOMPARE(w.windowTitle(), QStringLiteral("DRAVIK Einzelverbindungsaufschlüsselung"));
-    QCOMPARE(w.size(), QSize(790, 580));
+    // The design's size, scaled, as far as the test's small screen has room for it.
+    const QSize screen = QGuiApplication::primaryScreen()->availableGeometry().size();
+    QVERIFY2(w.width() >= std::min(DesignPx(790), screen.width()) && w.width() <= screen.width(), qPrintable(QString::number(w.width())));
+    QCOMPARE(w.height(), std::min(DesignPx(580), screen.height()));
     QStringList entries;
     for (int i = 0; i < w.cboGruppierung->count(); ++i)
         entries << w.cboGruppierung->itemText(i);
@@ -385,6 +398,57 @@ void TestMainWindow::loadDialogOffersTheKnownFormats()
     QCOMPARE(ui.messages, QStringList());
     QCOMPARE(w.statusPanel(StatusPanel::Text), QStringLiteral("bleibt"));
     QCOMPARE(t.scalar("SELECT COUNT(*) FROM EGN").toInt(), 0);
+}
+
+void TestMainWindow::loadDialogShowsSizeTypeAndDateWhole()
+{
+    TestDb t;
+    TfrmMain w(t.dm());
+    RecordingUi ui;
+    // A first load, answered by a script, leaves the next dialogs in the file's folder.
+    {
+        DialogScript script;
+        script.fileNames = {{t.writeFile("Anrufe_2003_01.edi", callLine(1, "Mobilnetz", "A1"))}};
+        w.mnuOeffnenClick();
+    }
+    // The real dialog, twice: the first one is left with narrow columns, which Qt keeps for the
+    // next one, as it keeps what an earlier session or another language left.
+    bool narrowed = false;
+    bool looked = false;
+    int ticksSinceRead = 0;
+    QStringList cut;
+    QRect dialogGeometry;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        if (!dialog)
+            return;
+        auto* list = dialog->findChild<QTreeView*>("treeView");
+        // The folder is read in the background; the columns follow once it is.
+        if (!list || list->model()->rowCount(list->rootIndex()) == 0 || ++ticksSinceRead < 30)
+            return;
+        if (!narrowed) {
+            for (int column = 1; column < list->header()->count(); ++column)
+                list->setColumnWidth(column, 20);
+            narrowed = true;
+        } else {
+            for (int column = 1; column < list->header()->count(); ++column)
+                if (list->columnWidth(column) < static_cast<QAbstractItemView*>(list)->sizeHintForColumn(column))
+                    cut << list->model()->headerData(column, Qt::Horizontal).toString();
+            dialogGeometry = dialog->frameGeometry();
+            looked = true;
+        }
+        ticksSinceRead = 0;
+        dialog->close();
+    });
+    poll.start(10);
+    w.mnuOeffnenClick();
+    QVERIFY(narrowed);
+    w.mnuOeffnenClick();
+    poll.stop();
+    QVERIFY(looked);
+    QCOMPARE(cut, QStringList());
+    QVERIFY(QGuiApplication::primaryScreen()->availableGeometry().contains(dialogGeometry));
 }
 
 void TestMainWindow::buildsTheTree_data()
@@ -741,6 +805,58 @@ void TestMainWindow::dialogsAreAnsweredByTheScript()
     }
     QCOMPARE(DialogScript::current(), &script);
     QCOMPARE(script.shown.size(), 6);
+}
+
+void TestMainWindow::itemShortcutGoesBeforeMenuTitle_data()
+{
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<bool>("ownItem");   // an item the test adds, with the key of "E&xtras"
+    QTest::newRow("Alt+D: Geladene Dateien, not Datei") << "Alt+D" << false;
+    QTest::newRow("Alt+X: any item, not Extras") << "Alt+X" << true;
+}
+
+void TestMainWindow::itemShortcutGoesBeforeMenuTitle()
+{
+    QFETCH(QString, key);
+    QFETCH(bool, ownItem);
+    Fixture f;
+    TfrmMain& w = f.w;
+    QAction* item = w.mnuLoaded;
+    if (ownItem) {
+        item = w.menuBar()->actions().at(1)->menu()->addAction("Neu");
+        item->setShortcut(QKeySequence(key));
+    }
+    QSignalSpy triggered(item, &QAction::triggered);
+    w.show();
+    QApplication::setActiveWindow(&w);
+    QVERIFY(QTest::qWaitForWindowActive(&w));
+
+    // Qt hands an ambiguous key to the menu bar and the item in turn: every press must reach the item.
+    const QKeyCombination combination = QKeySequence(key)[0];
+    for (int press = 1; press <= 3; ++press) {
+        QTest::keyClick(&w, combination.key(), combination.keyboardModifiers());
+        QCOMPARE(triggered.count(), press);
+        QCOMPARE(QApplication::activePopupWidget(), nullptr);
+    }
+    if (!ownItem)
+        QCOMPARE(f.shown(), QStringList(3, "Information: Diese Funktion ist noch nicht verfügbar."));
+
+    // A menu title whose letter no item takes still opens its menu.
+    QMenu* ansicht = w.menuBar()->actions().at(1)->menu();
+    QTest::keyClick(&w, Qt::Key_A, Qt::AltModifier);
+    QTRY_COMPARE(QApplication::activePopupWidget(), ansicht);
+    ansicht->close();
+    QCOMPARE(triggered.count(), 3);
+
+    // Two items with one key stay ambiguous: neither acts.
+    QAction* twin = w.menuBar()->actions().at(2)->menu()->addAction("Zwilling");
+    twin->setShortcut(QKeySequence(key));
+    QSignalSpy twinTriggered(twin, &QAction::triggered);
+    QTest::keyClick(&w, combination.key(), combination.keyboardModifiers());
+    QTest::keyClick(&w, combination.key(), combination.keyboardModifiers());
+    QCOMPARE(triggered.count() + twinTriggered.count(), 3);
+    if (QWidget* popup = QApplication::activePopupWidget())
+        popup->close();
 }
 
 QTEST_MAIN(TestMainWindow)

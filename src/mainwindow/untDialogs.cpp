@@ -3,9 +3,14 @@
 #include <QDialog>
 #include <QFileDialog>
 #include <QFileSystemModel>
+#include <QHeaderView>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QScreen>
+#include <QTreeView>
+
+#include <algorithm>
 
 namespace {
 
@@ -105,6 +110,24 @@ QStringList GetOpenFileNames(QWidget* parent, const QString& title, const QStrin
         };
         applyPatterns(filters.first());
         QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, applyPatterns, Qt::QueuedConnection);
+    }
+    // Once a folder is read, the size, type and date of its files show whole: their columns take
+    // the width their texts need, and the dialog widens for them as far as the screen allows.
+    if (auto* model = dialog.findChild<QFileSystemModel*>()) {
+        QObject::connect(model, &QFileSystemModel::directoryLoaded, &dialog, [&dialog] {
+            auto* list = dialog.findChild<QTreeView*>(QStringLiteral("treeView"));
+            if (!list)
+                return;
+            for (int column = 1; column < list->header()->count(); ++column)
+                list->resizeColumnToContents(column);
+            const int missing = list->header()->length() - list->viewport()->width();
+            const int room = dialog.screen() ? dialog.screen()->availableGeometry().width() : dialog.width();
+            if (missing <= 0)
+                return;
+            const int widthBefore = dialog.width();
+            dialog.resize(std::min(widthBefore + missing, room), dialog.height());
+            dialog.move(dialog.pos() - QPoint((dialog.width() - widthBefore) / 2, 0));
+        }, Qt::QueuedConnection);
     }
     if (dialog.exec() != QDialog::Accepted)
         return {};

@@ -527,11 +527,17 @@ QIcon ApplicationIcon()
     return icon;
 }
 
+QString ProgramTitle()
+{
+    return QStringLiteral("DRAVIK Einzelverbindungsaufschlüsselung");
+}
+
 void SetupApplication(QApplication& app)
 {
     QApplication::setApplicationName(QStringLiteral("DravikRuboTool"));
     QApplication::setOrganizationName(QStringLiteral("DRAVIK"));
-    QApplication::setApplicationDisplayName(QStringLiteral("DRAVIK Einzelverbindungsaufschlüsselung"));
+    // No display name: the platform would append it to every title ("Information — DRAVIK ...").
+    // Whoever needs the program's name, an about box or the main window, takes ProgramTitle().
     QApplication::setApplicationVersion(QStringLiteral("%1.%2.%3.%4")
                                             .arg(RUBO_VERSION_MAJOR)
                                             .arg(RUBO_VERSION_MINOR)

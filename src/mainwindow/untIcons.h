@@ -22,6 +22,8 @@ QPixmap LogoPixmap(const QSize& size);
 // Window and desktop icon.
 QIcon ApplicationIcon();
 
-// Title, organisation and application names for QSettings, window icon, and the German
-// translation of Qt's own dialogs and buttons (qtbase "de").
+// The program's name as its main window and an about box show it.
+QString ProgramTitle();
+// Organisation and application names for QSettings, window icon, and the German translation of
+// Qt's own dialogs and buttons (qtbase "de"). Titles stay exactly the windows' own texts.
 void SetupApplication(QApplication& app);

@@ -12,6 +12,7 @@
 #include "mainwindow/untIcons.h"
 #include "mainwindow/untDialogs.h"
 #include "mainwindow/untCallProperties.h"
+#include "mainwindow/untScale.h"
 
 #include <QAbstractItemView>
 #include <QAction>
@@ -24,19 +25,29 @@
 #include <QFileInfo>
 #include <QFrame>
 #include <QGuiApplication>
+#include <QHash>
 #include <QHeaderView>
+#include <QHelpEvent>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPainter>
 #include <QScreen>
 #include <QSettings>
+#include <QShortcutEvent>
 #include <QSplitter>
 #include <QStatusBar>
+#include <QStyle>
+#include <QStyleOptionHeader>
+#include <QTableView>
+#include <QTextDocument>
 #include <QTime>
 #include <QToolBar>
+#include <QToolTip>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <memory>
 #include <vector>
 
@@ -75,15 +86,19 @@ private:
     int m_level;
 };
 
-// The panels of the status bar keep their widths; those beyond a narrow window are cut off at
-// its right edge instead of making the window wider.
+// Panel 0 takes the width the other panels leave, down to its own minimum; the others keep their
+// widths, and those beyond a narrow window are cut off at its right edge instead of making the
+// window wider.
 class StatusPanelStrip : public QWidget
 {
 public:
     explicit StatusPanelStrip(QWidget* parent) : QWidget(parent) { setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed); }
 
-    void addPanel(QLabel* label, int width)
+    // The first panel added is panel 0: `width` is what its texts need, `minimum` its least width.
+    void addPanel(QLabel* label, int width, int minimum = 0)
     {
+        if (m_panels.isEmpty())
+            m_firstMinimum = qMin(minimum, width);
         m_panels.append({label, width});
         updateGeometry();
     }
@@ -101,17 +116,52 @@ public:
 protected:
     void resizeEvent(QResizeEvent*) override
     {
+        int others = 0;
+        for (int i = 1; i < m_panels.size(); ++i)
+            others += m_panels.at(i).second + kGap;
         int x = 0;
-        for (const auto& p : m_panels) {
-            p.first->setGeometry(x, 0, p.second, height());
-            x += p.second + kGap;
+        for (int i = 0; i < m_panels.size(); ++i) {
+            const int w = i == 0 ? qMax(m_firstMinimum, width() - others - kGap) : m_panels.at(i).second;
+            m_panels.at(i).first->setGeometry(x, 0, w, height());
+            x += w + kGap;
         }
     }
 
 private:
     static constexpr int kGap = 2;
     QList<QPair<QLabel*, int>> m_panels;
+    int m_firstMinimum = 0;
 };
+
+// A status text longer than its panel ends in "…" instead of being cut off mid-word; the whole
+// text stays the label's text, for the status bar's tooltip and its double click.
+class StatusPanelLabel : public QLabel
+{
+public:
+    explicit StatusPanelLabel(QWidget* parent) : QLabel(parent) { setTextFormat(Qt::PlainText); }
+
+protected:
+    void paintEvent(QPaintEvent* event) override
+    {
+        const QRect r = contentsRect();
+        if (fontMetrics().horizontalAdvance(text()) <= r.width()) {
+            QLabel::paintEvent(event);
+            return;
+        }
+        QPainter painter(this);
+        drawFrame(&painter);
+        style()->drawItemText(&painter, r, int(alignment()), palette(), isEnabled(),
+                              fontMetrics().elidedText(text(), Qt::ElideRight, r.width()), foregroundRole());
+    }
+};
+
+bool isOwnedBy(const QObject* object, const QObject* owner)
+{
+    for (; object; object = object->parent())
+        if (object == owner)
+            return true;
+    return false;
+}
 
 QString dateTimeText(const QVariant& v)
 {
@@ -199,7 +249,7 @@ TfrmMain::TfrmMain(TdmMain& dm, QWidget* parent) : QMainWindow(parent), m_dm(dm)
 {
     frmMain = this;
     setObjectName(QStringLiteral("frmMain"));
-    setWindowTitle(QStringLiteral("DRAVIK Einzelverbindungsaufschlüsselung"));
+    setWindowTitle(ProgramTitle());
     setContextMenuPolicy(Qt::PreventContextMenu);
 
     qryDetails = new SqlPagedModel(this);
@@ -213,12 +263,18 @@ TfrmMain::TfrmMain(TdmMain& dm, QWidget* parent) : QMainWindow(parent), m_dm(dm)
     setupGrids();
     frmCallProperties = new TfrmCallProperties(*grdDetails, this);
 
-    resize(790, 580);
+    // The window is as wide as the status texts of a million calls need, where the screen has room.
+    // The strip's width is not in the bar's hint, as it gives way in a narrower window.
+    const QWidget* strip = statusBar()->findChild<QWidget*>(QStringLiteral("StatusPanels"));
+    QSize initial = DesignSize(790, 580).expandedTo(QSize(statusBar()->sizeHint().width() + strip->sizeHint().width(), 0));
     if (const QScreen* s = screen()) {
-        QRect r(QPoint(), size());
-        r.moveCenter(s->availableGeometry().center());
+        const QRect available = s->availableGeometry();
+        initial = initial.boundedTo(available.size());
+        QRect r(QPoint(), initial);
+        r.moveCenter(available.center());
         move(r.topLeft());
     }
+    resize(initial);
 
     setStatusText(QString());
     for (const Gruppierung& g : Gruppierungen())
@@ -311,6 +367,11 @@ void TfrmMain::createMenus()
     connect(mnuReportGroup, &QAction::triggered, this, [this] { mnuReportGroupClick(); });
     connect(mnuInfo, &QAction::triggered, this, [this] { mnuInfoClick(); });
     connect(mnuHilfe, &QAction::triggered, this, [this] { mnuHilfeClick(); });
+
+    // Alt+D is both "&Datei" and the shortcut of "Geladene &Dateien...": Qt sends such a key to
+    // either owner in turn, flagged as ambiguous, and neither acts. The item's shortcut goes first,
+    // as on Windows; the event filter sees the key whichever owner it is sent to.
+    qApp->installEventFilter(this);
 }
 
 void TfrmMain::createToolBar()
@@ -319,12 +380,14 @@ void TfrmMain::createToolBar()
     ToolBar1->setObjectName(QStringLiteral("panelToolbar"));
     ToolBar1->setMovable(false);
     ToolBar1->setFloatable(false);
-    ToolBar1->setIconSize(QSize(16, 16));
-    ToolBar1->setMinimumHeight(36);
+    ToolBar1->setIconSize(DesignSize(16, 16));
+    ToolBar1->setMinimumHeight(DesignPx(36));
 
     auto button = [ToolBar1](ToolbarPicture picture, const char* hint) {
         QAction* a = ToolBar1->addAction(ToolbarIcon(picture), QString());
         a->setToolTip(QString::fromUtf8(hint));
+        if (QWidget* b = ToolBar1->widgetForAction(a))
+            b->setMinimumSize(DesignSize(24, 24));
         return a;
     };
     tbtnOpenDatabase = button(ToolbarPicture::Open, "Laden einer externen Datei.");
@@ -341,7 +404,7 @@ void TfrmMain::createToolBar()
     ToolBar1->addWidget(spacer);
     ImageLogo = new QLabel(ToolBar1);
     ImageLogo->setObjectName(QStringLiteral("ImageLogo"));
-    ImageLogo->setFixedSize(63, 30);
+    ImageLogo->setFixedSize(DesignSize(63, 30));
     ImageLogo->setScaledContents(true);
     ImageLogo->setPixmap(LogoPixmap(ImageLogo->size()));
     ToolBar1->addWidget(ImageLogo);
@@ -360,20 +423,20 @@ void TfrmMain::createPanels()
 {
     Splitter2 = new QSplitter(Qt::Horizontal, this);
     Splitter2->setObjectName(QStringLiteral("Splitter2"));
-    Splitter2->setHandleWidth(8);
+    Splitter2->setHandleWidth(DesignPx(8));
     Splitter2->setChildrenCollapsible(false);
 
     panelLeft = new QFrame(Splitter2);
     panelLeft->setObjectName(QStringLiteral("panelLeft"));
     panelLeft->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
-    panelLeft->setMinimumWidth(155);
+    panelLeft->setMinimumWidth(DesignPx(155));
     auto* leftLayout = new QVBoxLayout(panelLeft);
     leftLayout->setContentsMargins(2, 2, 2, 2);
     leftLayout->setSpacing(2);
 
     auto* pnlGruppe = new QWidget(panelLeft);
     pnlGruppe->setObjectName(QStringLiteral("pnlGruppe"));
-    pnlGruppe->setMinimumWidth(150);
+    pnlGruppe->setMinimumSize(DesignSize(150, 42));
     auto* gruppeLayout = new QVBoxLayout(pnlGruppe);
     gruppeLayout->setContentsMargins(0, 0, 0, 0);
     gruppeLayout->setSpacing(2);
@@ -406,19 +469,19 @@ void TfrmMain::createPanels()
 
     panelRight = new QWidget(Splitter2);
     panelRight->setObjectName(QStringLiteral("panelRight"));
-    panelRight->setMinimumWidth(155);
+    panelRight->setMinimumWidth(DesignPx(155));
     auto* rightLayout = new QVBoxLayout(panelRight);
     rightLayout->setContentsMargins(0, 0, 0, 0);
     splitterInfo = new QSplitter(Qt::Vertical, panelRight);
     splitterInfo->setObjectName(QStringLiteral("splitterInfo"));
-    splitterInfo->setHandleWidth(9);
+    splitterInfo->setHandleWidth(DesignPx(9));
     splitterInfo->setChildrenCollapsible(false);
     grdDetails = new DataGrid(splitterInfo);
     grdDetails->setObjectName(QStringLiteral("grdDetails"));
-    grdDetails->setMinimumHeight(70);
+    grdDetails->setMinimumHeight(DesignPx(70));
     panelInfo = new QWidget(splitterInfo);
     panelInfo->setObjectName(QStringLiteral("panelInfo"));
-    panelInfo->setMinimumHeight(70);
+    panelInfo->setMinimumHeight(DesignPx(70));
     auto* infoLayout = new QVBoxLayout(panelInfo);
     infoLayout->setContentsMargins(0, 0, 0, 0);
     grdGroup = new DataGrid(panelInfo);
@@ -426,12 +489,12 @@ void TfrmMain::createPanels()
     infoLayout->addWidget(grdGroup);
     splitterInfo->setStretchFactor(0, 1);
     splitterInfo->setStretchFactor(1, 0);
-    splitterInfo->setSizes({400, 135});
+    splitterInfo->setSizes({DesignPx(400), DesignPx(135)});
     rightLayout->addWidget(splitterInfo);
 
     Splitter2->setStretchFactor(0, 0);
     Splitter2->setStretchFactor(1, 1);
-    Splitter2->setSizes({180, 602});
+    Splitter2->setSizes({DesignPx(180), DesignPx(602)});
     setCentralWidget(Splitter2);
 
     connect(cboGruppierung, QOverload<int>::of(&QComboBox::activated), this, [this](int) { cboGruppierungChange(); });
@@ -444,44 +507,85 @@ void TfrmMain::createPanels()
 void TfrmMain::createStatusBar()
 {
     static const int widths[kStatusPanelCount] = {200, 90, 90, 90, 90, 100, 100, 50};
-    // The widths were made for a smaller font than the system's: the count and the duration are
-    // widened as far as their usual text needs.
-    static const char* const samples[kStatusPanelCount] = {"", "00000 Anrufe", "Dauer: 00:00:00", "", "", "", "", ""};
-    const QFontMetrics fm(font());
+    // The longest texts of a million calls; the design's widths were made for fewer. Panel 0's
+    // longest usual text decides the window's width; an import's result may still be longer.
+    static const char* const samples[kStatusPanelCount] = {
+        "Sortierung bei mehr als 20000 Einträgen nicht möglich.",
+        "0000000 Anrufe",
+        "Dauer: 000000:00:00",
+        "EUR: 0.000.000,00",
+        "EUR: 0.000.000,00",
+        "rbt.ATS: 0.000.000,00",
+        "rbt.EUR: 0.000.000,00",
+        "",
+    };
     QStatusBar* bar = statusBar();
     bar->setObjectName(QStringLiteral("StatusBar"));
     bar->setSizeGripEnabled(false);
+    bar->setMinimumHeight(DesignPx(18));
     bar->setToolTipDuration(4000);
+    // The hint is how a cut status text is read, also while another window has the focus.
+    setAttribute(Qt::WA_AlwaysShowToolTips);
+    const QFontMetrics fm(bar->font());
+    // A frame on either side and half an "x" of air at either end of the text.
+    const int padding = 2 + fm.horizontalAdvance(QLatin1Char('x'));
     auto* strip = new StatusPanelStrip(bar);
+    strip->setObjectName(QStringLiteral("StatusPanels"));
     for (int i = 0; i < kStatusPanelCount; ++i) {
-        auto* label = new QLabel(strip);
+        auto* label = new StatusPanelLabel(strip);
         label->setObjectName(QStringLiteral("StatusPanel%1").arg(i));
         const bool plain = StatusPanel(i) == StatusPanel::Text || StatusPanel(i) == StatusPanel::Reserve;
         label->setFrameStyle(plain ? QFrame::NoFrame : (QFrame::Panel | QFrame::Sunken));
         label->setAlignment(plain ? kLeft : Qt::AlignCenter);
-        strip->addPanel(label, qMax(widths[i], fm.horizontalAdvance(QString::fromLatin1(samples[i])) + 10));
+        strip->addPanel(label, FitPx(widths[i], fm, {QString::fromUtf8(samples[i])}, padding), DesignPx(widths[i]));
         m_panels[i] = label;
     }
     bar->addWidget(strip, 1);
-    bar->installEventFilter(this);
 }
 
 void TfrmMain::setupGrids()
 {
-    // The widths were made for a smaller font: no caption and no date and time may be cut off.
-    const QFontMetrics metrics(grdDetails->font());
-    const auto fitCaptions = [&metrics](QList<GridColumn> columns) {
-        for (GridColumn& c : columns)
-            if (c.width >= 0)
-                c.width = qMax(c.width, metrics.horizontalAdvance(c.caption.isEmpty() ? c.field : c.caption) + 20);
+    // The design's widths, scaled; a column still gets what its caption needs, and what its values
+    // need for a million calls: the sums of all calls, a date and time.
+    const QString dateTime = QStringLiteral("00.00.0000 00:00:00");
+    const QHash<QString, QString> widestValue = {
+        {QStringLiteral("BeginZeit"), dateTime},           {QStringLiteral("EndeZeit"), dateTime},
+        {QStringLiteral("SumSekunden"), QStringLiteral("0000000000")},
+        {QStringLiteral("SumBetrag"), QStringLiteral("0000000,00")},
+        {QStringLiteral("SumRabatt"), QStringLiteral("0000000,00")},
+        {QStringLiteral("SumEuro"), QStringLiteral("0000000,0000")},
+        {QStringLiteral("SumRabattEuro"), QStringLiteral("0000000,0000")},
+        {QStringLiteral("Anzahl"), QStringLiteral("0000000")},
+    };
+    const auto fitted = [&widestValue](DataGrid* grid, QList<GridColumn> columns) {
+        grid->setDefaultColumnWidth(DesignPx(DataGrid::kDefaultColumnWidth));
+        const QTableView* view = grid->view();
+        const QHeaderView* header = view->horizontalHeader();
+        // What a header section keeps beside its caption, plain and as a filter colours it.
+        const auto headerMargin = [header] {
+            QStyleOptionHeader section;
+            section.initFrom(header);
+            section.orientation = Qt::Horizontal;
+            section.rect = QRect(0, 0, 1000, header->sizeHint().height());
+            return 1000 - header->style()->subElementRect(QStyle::SE_HeaderLabel, &section, header).width();
+        };
+        const int plainMargin = headerMargin();
+        grid->setHeaderColors(QColor(0, 128, 128), QColor(Qt::white));
+        const int captionMargin = std::max(plainMargin, headerMargin());
+        grid->setHeaderColors(QColor(), QColor());
+        const QFontMetrics captionMetrics(header->font());
+        const QFontMetrics cellMetrics(view->font());
+        // The cell's text margins as the style draws them, and the grid line.
+        const int cellPadding = 2 * (view->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, view) + 1) + 1;
+        for (GridColumn& c : columns) {
+            const int design = c.width < 0 ? DataGrid::kDefaultColumnWidth : c.width;
+            const int width = std::max(FitPx(design, cellMetrics, {widestValue.value(c.field)}, cellPadding),
+                                       FitPx(design, captionMetrics, {c.caption.isEmpty() ? c.field : c.caption}, captionMargin));
+            c.width = c.width < 0 && width == grid->defaultColumnWidth() ? -1 : width;
+        }
         return columns;
     };
-    QList<GridColumn> details = fitCaptions(detailColumns());
-    const int dateTimeWidth = metrics.horizontalAdvance(QStringLiteral("00.00.0000 00:00:00")) + 12;
-    for (GridColumn& c : details)
-        if (c.field == QLatin1String("BeginZeit") || c.field == QLatin1String("EndeZeit"))
-            c.width = qMax(c.width, dateTimeWidth);
-    grdDetails->setColumns(details);
+    grdDetails->setColumns(fitted(grdDetails, detailColumns()));
     const QString amount = QStringLiteral("###,##0.00");
     const QString euro = QStringLiteral("##,##0.0000");
     qryDetails->setFormatter(QStringLiteral("Betrag"), picture(amount));
@@ -494,7 +598,7 @@ void TfrmMain::setupGrids()
     grdDetails->setModel(qryDetails);
     grdDetails->setGroupingPanelHint(QStringLiteral("Zum Gruppieren ziehen Sie eine Spaltenüberschrift hierher."));
 
-    grdGroup->setColumns(fitCaptions(groupColumns()));
+    grdGroup->setColumns(fitted(grdGroup, groupColumns()));
     const QString sum = QStringLiteral("#######0.00");
     const QString sumEuro = QStringLiteral("#######0.0000");
     qryGroup->setFormatter(QStringLiteral("SumBetrag"), picture(sum));
@@ -618,9 +722,52 @@ void TfrmMain::showStatusNow()
 
 bool TfrmMain::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == statusBar() && event->type() == QEvent::MouseButtonDblClick) {
-        StatusBarDblClick();
+    // Installed on the application: the cheap test of the event's type comes first.
+    switch (event->type()) {
+    case QEvent::Shortcut: {
+        const auto* shortcut = static_cast<QShortcutEvent*>(event);
+        if (!shortcut->isAmbiguous() || !isOwnedBy(watched, this))
+            break;
+        // One enabled item of this window with the key wins over a menu title's Alt+letter;
+        // two items with one key stay ambiguous.
+        QAction* item = nullptr;
+        for (QAction* a : findChildren<QAction*>()) {
+            if (!a->isEnabled() || !a->shortcuts().contains(shortcut->key()))
+                continue;
+            if (item)
+                return QMainWindow::eventFilter(watched, event);
+            item = a;
+        }
+        if (!item)
+            break;
+        item->trigger();
         return true;
+    }
+    case QEvent::MouseButtonDblClick:
+        if (watched == statusBar()) {
+            StatusBarDblClick();
+            return true;
+        }
+        break;
+    case QEvent::ToolTip:
+        if (watched == statusBar()) {
+            // As plain text a long hint stays one line and runs off the screen: it wraps at half
+            // the screen's width instead, and stays long enough to be read.
+            const auto* help = static_cast<QHelpEvent*>(event);
+            const int wrapWidth = (screen() ? screen()->availableGeometry().width() : 1024) / 2;
+            QString tip = Qt::convertFromPlainText(m_hint, Qt::WhiteSpacePre);
+            if (QFontMetrics(QToolTip::font()).horizontalAdvance(m_hint) > wrapWidth)
+                tip = QStringLiteral("<table width=\"%1\"><tr><td>%2</td></tr></table>").arg(wrapWidth).arg(m_hint.toHtmlEscaped());
+            if (m_hint.isEmpty())
+                QToolTip::hideText();
+            else
+                QToolTip::showText(help->globalPos(), tip, statusBar(), QRect(),
+                                   std::max(statusBar()->toolTipDuration(), 50 * int(m_hint.size())));
+            return true;
+        }
+        break;
+    default:
+        break;
     }
     return QMainWindow::eventFilter(watched, event);
 }
