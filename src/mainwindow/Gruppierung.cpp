@@ -10,8 +10,9 @@
 
 namespace {
 
-// The tree lists its texts in the language's order. Only identical texts tie in it, so rows of one
-// node stay together; the grouping itself stays exact and binary (a sort of the groups only).
+// The tree lists its texts in the language's order. Only identical texts tie in it, so the rows of
+// one node stay together. The grouping stays by bytes: grouping all calls in the collation measured
+// slower than sorting the groups afterwards.
 QString orderList(const QStringList& terms)
 {
     QStringList collated;
