@@ -1,4 +1,6 @@
+#include "database/LanguageOrder.h"
 #include "database/SqlText.h"
+#include "support/TestDb.h"
 #include "toolkit/DataGrid.h"
 #include "toolkit/GroupedRows.h"
 #include "toolkit/GroupingPanel.h"
@@ -11,6 +13,7 @@
 #include <QMimeData>
 #include <QSettings>
 #include <QSignalSpy>
+#include <QSqlDriver>
 #include <QSqlQuery>
 #include <QTableView>
 #include <QTemporaryDir>
@@ -29,6 +32,10 @@ QSqlDatabase makeDatabase(const QString& name, int rows)
     db.setDatabaseName(QStringLiteral(":memory:"));
     if (!db.open())
         return db;
+    // The grid's sort terms name the collation, as the program's connection has it.
+    const QVariant handle = db.driver()->handle();
+    if (qstrcmp(handle.typeName(), "sqlite3*") == 0)
+        RegisterLanguageOrder(*static_cast<sqlite3* const*>(handle.data()));
     QSqlQuery q(db);
     q.exec(QStringLiteral("CREATE TABLE t AS WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM c WHERE x < %1)"
                           " SELECT x AS ID, 'n' || x AS Name, CASE WHEN x % 10 = 0 THEN NULL ELSE x / 2.0 END AS Betrag,"
@@ -117,6 +124,7 @@ private Q_SLOTS:
     void refusedStatements();
     void columnMappingAndVisibility();
     void sortStateAndOrderText();
+    void sortsTextsInGermanOrderOnTheProgramsConnection();
     void headerClickOnlyReports();
     void layoutRoundTrip();
     void restoreToleratesGarbage_data();
@@ -353,14 +361,14 @@ void TestDataGrid::sortStateAndOrderText()
     grid.setSortOrder(QStringLiteral("Betrag"), DataGrid::SortOrder::Ascending);
     grid.setSortOrder(QStringLiteral("Unknown"), DataGrid::SortOrder::Ascending);
     QCOMPARE(grid.sortKeys(), (SortKeys{{"Betrag", Qt::AscendingOrder}, {"ID", Qt::AscendingOrder}}));
-    QCOMPARE(SqlOrderBy(grid.sortKeys()), QStringLiteral("Betrag ASC, ID ASC"));
+    QCOMPARE(SqlOrderBy(grid.sortKeys()), QStringLiteral("Betrag COLLATE DEUTSCH ASC, ID COLLATE DEUTSCH ASC"));
     QCOMPARE(grid.sortOrder(QStringLiteral("ID")), DataGrid::SortOrder::Ascending);
 
     grid.setSortOrder(QStringLiteral("Betrag"), DataGrid::SortOrder::None);
     grid.setSortOrder(QStringLiteral("Extra Feld"), DataGrid::SortOrder::Descending);
     QCOMPARE(grid.sortedFields(), (QStringList{"ID", "Extra Feld"}));
     QCOMPARE(grid.sortKeys(), (SortKeys{{"ID", Qt::AscendingOrder}, {"Extra Feld", Qt::DescendingOrder}}));
-    QCOMPARE(SqlOrderBy(grid.sortKeys()), QStringLiteral("ID ASC, \"Extra Feld\" DESC"));
+    QCOMPARE(SqlOrderBy(grid.sortKeys()), QStringLiteral("ID COLLATE DEUTSCH ASC, \"Extra Feld\" COLLATE DEUTSCH DESC"));
     QVERIFY2(model.setOrderBy(SqlOrderBy(grid.sortKeys())), qPrintable(model.lastError()));
     QCOMPARE(model.value(0, 0).toInt(), 1);
 
@@ -372,6 +380,28 @@ void TestDataGrid::sortStateAndOrderText()
     grid.setSortOrder(QStringLiteral("ID"), DataGrid::SortOrder::Descending);
     grid.setColumns(detailColumns());
     QVERIFY(grid.sortedFields().isEmpty());
+}
+
+void TestDataGrid::sortsTextsInGermanOrderOnTheProgramsConnection()
+{
+    // The detail list's model runs on Qt's side of the program's connection; sorting by a text
+    // column puts "Österreich" before "Sonderrufnummern" there, a number column stays numeric.
+    TestDb t;
+    t.db().execute("CREATE TABLE z (Zone TEXT, Betrag REAL)");
+    t.db().execute("INSERT INTO z VALUES ('Sonderrufnummern', 10), ('Österreich', 9), ('Wien', 100), ('wien', 2),"
+                   " ('Ärzte', 20), ('Auto', 1)");
+    SqlPagedModel model;
+    QVERIFY2(model.setQuery(t.db().qtDatabase(), QStringLiteral("SELECT Zone, Betrag FROM z")), qPrintable(model.lastError()));
+    const auto zones = [&model] {
+        QStringList out;
+        for (int r = 0; r < model.rowCount(); ++r)
+            out << model.value(r, 0).toString();
+        return out;
+    };
+    QVERIFY2(model.setOrderBy(SqlOrderBy({{"Zone", Qt::AscendingOrder}})), qPrintable(model.lastError()));
+    QCOMPARE(zones(), (QStringList{"Ärzte", "Auto", "Österreich", "Sonderrufnummern", "wien", "Wien"}));
+    QVERIFY2(model.setOrderBy(SqlOrderBy({{"Betrag", Qt::DescendingOrder}})), qPrintable(model.lastError()));
+    QCOMPARE(zones(), (QStringList{"Wien", "Ärzte", "Sonderrufnummern", "Österreich", "wien", "Auto"}));
 }
 
 void TestDataGrid::headerClickOnlyReports()
@@ -495,7 +525,7 @@ void TestDataGrid::restoreToleratesGarbage_data()
     QTest::newRow("bad values")
         << "GroupingPanel=vielleicht\nColumns\\size=2\nColumns\\1\\Field=Name\nColumns\\1\\Width=-50\nColumns\\1\\Sort=UP\n"
            "Columns\\2\\Field=ID\nColumns\\2\\Visible=ja\nColumns\\2\\Sort=desc\nColumns\\2\\SortIndex=x\n"
-        << QStringList{"Name", "ID", "Missing", "Betrag"} << 120 << true << "ID DESC";
+        << QStringList{"Name", "ID", "Missing", "Betrag"} << 120 << true << "ID COLLATE DEUTSCH DESC";
     QTest::newRow("width too large, empty field")
         << "Columns\\size=2\nColumns\\1\\Field=\nColumns\\2\\Field=Name\nColumns\\2\\Width=99999999\n"
         << QStringList{"Name", "ID", "Missing", "Betrag"} << 120 << true << "";

@@ -288,7 +288,7 @@ void TestDatabase::quotedTextStaysData()
     for (int i = 0; i < names.size(); ++i)
         QCOMPARE(t.scalar("SELECT " + SqlIdentifier(names.at(i)) + " FROM odd").toInt(), i + 1);
     QCOMPARE(SqlOrderBy({{"Zone", Qt::AscendingOrder}, {"Extra Feld", Qt::DescendingOrder}}),
-             QStringLiteral("Zone ASC, \"Extra Feld\" DESC"));
+             QStringLiteral("Zone COLLATE DEUTSCH ASC, \"Extra Feld\" COLLATE DEUTSCH DESC"));
     QCOMPARE(SqlOrderBy({}), QString());
 }
 

@@ -83,6 +83,8 @@ private Q_SLOTS:
     void treeNodesOfTheCalls_data();
     void treeNodesOfTheCalls();
     void treeReadingStopsWhenAsked();
+    void treeListsTextsInGermanOrder_data();
+    void treeListsTextsInGermanOrder();
     void nodeConditionsAndSumColumns_data();
     void nodeConditionsAndSumColumns();
     void listsOfANode_data();
@@ -180,6 +182,43 @@ void TestGruppierung::treeReadingStopsWhenAsked()
     QVERIFY(part.cancelled);
     QCOMPARE(part.rowCount(), 2048);
     QCOMPARE(part.rowStart.back(), int(part.nodes.size()));
+}
+
+void TestGruppierung::treeListsTextsInGermanOrder_data()
+{
+    QTest::addColumn<QString>("grouping");
+    QTest::addColumn<QStringList>("nodes");
+
+    // Umlauts sort as their letters, not after "z"; texts that differ only in case or in ß are
+    // nodes of their own, side by side.
+    QTest::newRow("Zonen") << "Zonen"
+                           << QStringList{".Mobilnetz", "..x", "...11", ".Österreich", "..Arzt", "...13", "..Ärzte", "...12",
+                                          "..Auto", "...12", "..Wien", "...11", ".Sonderrufnummern", "..0800", "...11",
+                                          ".Strasse", "..x", "...11", ".Straße", "..x", "...11", ".wien", "..x", "...11",
+                                          ".Wien", "..x", "...11", "...12"};
+    QTest::newRow("Inland - Ausland")
+        << "Inland - Ausland"
+        << QStringList{".Ausland", "..Österreich", "...Arzt", "....13", "...Ärzte", "....12", "...Auto", "....12", "...Wien",
+                       "....11", ".Inland", "..Mobilnetz", "...x", "....11", "..Strasse", "...x", "....11", "..Straße",
+                       "...x", "....11", "..wien", "...x", "....11", "..Wien", "...x", "....11", "....12", ".Sonst",
+                       "..Sonderrufnummern", "...0800", "....11"};
+    QTest::newRow("Ziele") << "Ziele"
+                           << QStringList{".0800", "..11", ".Arzt", "..13", ".Ärzte", "..12", ".Auto", "..12", ".Wien",
+                                          "..11", ".x", "..11", "..12"};
+}
+
+void TestGruppierung::treeListsTextsInGermanOrder()
+{
+    QFETCH(QString, grouping);
+    QFETCH(QStringList, nodes);
+    TestDb t;
+    t.db().execute("INSERT INTO EGN (Zone, Ziel, Nebenstelle, IAS) VALUES "
+                   "('Sonderrufnummern', '0800', '11', 'S'), ('Österreich', 'Wien', '11', 'A'),"
+                   "('Österreich', 'Ärzte', '12', 'A'), ('Österreich', 'Auto', '12', 'A'), ('Österreich', 'Arzt', '13', 'A'),"
+                   "('wien', 'x', '11', 'I'), ('Wien', 'x', '12', 'I'), ('Wien', 'x', '11', 'I'), ('Straße', 'x', '11', 'I'),"
+                   "('Strasse', 'x', '11', 'I'), ('Mobilnetz', 'x', '11', 'I'), ('Wien', 'x', '11', 'I')");
+    const TreeNodes tree = ReadTreeNodes(t.db(), *FindGruppierung(grouping), QString());
+    QCOMPARE(nodeTexts(tree), nodes);
 }
 
 void TestGruppierung::nodeConditionsAndSumColumns_data()

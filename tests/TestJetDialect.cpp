@@ -155,23 +155,29 @@ QString treeQuery(const QString& grouping, const QString& filterWhere)
             + filterWhere + " UNION" " SELECT 'Ausland' AS InlandAusland, Zone, Ziel, Nebenstelle" " FROM EGN"
             " WHERE IAS = 'A'" + filterWhere + " UNION" " SELECT 'Sonst' AS InlandAusland, Zone, Ziel, Nebenstelle"
             " FROM EGN" " WHERE IAS = 'S'" + filterWhere + " GROUP BY InlandAusland, Zone, Ziel, Nebenstelle"
-            " ORDER BY 1, 2, 3, 4";
+            " ORDER BY 1 COLLATE DEUTSCH, 2 COLLATE DEUTSCH, 3 COLLATE DEUTSCH, 4 COLLATE DEUTSCH";
     }
     struct Pieces { const char* name; const char* select; const char* group; const char* order; };
+    // The window's tree lists texts in the language's order; the groups stay exact.
     static const Pieces kPieces[] = {
-        {"Ziele", "SELECT Ziel, Nebenstelle,", " GROUP BY Ziel, Nebenstelle", " ORDER BY Ziel, Nebenstelle"},
+        {"Ziele", "SELECT Ziel, Nebenstelle,", " GROUP BY Ziel, Nebenstelle",
+         " ORDER BY Ziel COLLATE DEUTSCH, Nebenstelle COLLATE DEUTSCH"},
         {"Kostenstellen & Nebenstellen", "SELECT Kostenstelle, Nebenstelle, Zone, ",
-         " GROUP BY Kostenstelle, Nebenstelle, Zone", " ORDER BY Kostenstelle, Nebenstelle, Zone"},
+         " GROUP BY Kostenstelle, Nebenstelle, Zone",
+         " ORDER BY Kostenstelle COLLATE DEUTSCH, Nebenstelle COLLATE DEUTSCH, Zone COLLATE DEUTSCH"},
         {"Kostenstellen & Zonen", "SELECT Kostenstelle, Zone, Nebenstelle,",
-         " GROUP BY Kostenstelle, Zone, Nebenstelle", " ORDER BY Kostenstelle, Zone, Nebenstelle"},
+         " GROUP BY Kostenstelle, Zone, Nebenstelle",
+         " ORDER BY Kostenstelle COLLATE DEUTSCH, Zone COLLATE DEUTSCH, Nebenstelle COLLATE DEUTSCH"},
         {"Zonen", "SELECT Zone, Ziel, Nebenstelle,", " GROUP BY Zone, Ziel, Nebenstelle",
-         " ORDER BY Zone, Ziel, Nebenstelle"},
+         " ORDER BY Zone COLLATE DEUTSCH, Ziel COLLATE DEUTSCH, Nebenstelle COLLATE DEUTSCH"},
         {"Nebenstellen", "SELECT Nebenstelle, Zone, Ziel,", " GROUP BY Nebenstelle, Zone, Ziel",
-         " ORDER BY Nebenstelle, Zone, Ziel"},
+         " ORDER BY Nebenstelle COLLATE DEUTSCH, Zone COLLATE DEUTSCH, Ziel COLLATE DEUTSCH"},
         {"Filialen & Nebenstellen", "SELECT FilialeID, Nebenstelle, Zone,", " GROUP BY FilialeID, Nebenstelle, Zone",
-         " ORDER BY FilialeID, Nebenstelle, Zone"},
+         " ORDER BY FilialeID COLLATE DEUTSCH, Nebenstelle COLLATE DEUTSCH, Zone COLLATE DEUTSCH"},
         {"Filialen & Kostenstellen", "SELECT FilialeID, Kostenstelle, Zone, Nebenstelle, ",
-         " GROUP BY FilialeID, Kostenstelle, Zone, Nebenstelle", " ORDER BY FilialeID, Kostenstelle, Zone, Nebenstelle"},
+         " GROUP BY FilialeID, Kostenstelle, Zone, Nebenstelle",
+         " ORDER BY FilialeID COLLATE DEUTSCH, Kostenstelle COLLATE DEUTSCH, Zone COLLATE DEUTSCH,"
+         " Nebenstelle COLLATE DEUTSCH"},
     };
     for (const Pieces& p : kPieces) {
         if (grouping == QLatin1String(p.name)) {

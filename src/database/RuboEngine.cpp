@@ -1,6 +1,7 @@
 #include "database/RuboEngine.h"
 
 #include "database/JetFunctions.h"
+#include "database/LanguageOrder.h"
 #include "database/SqlText.h"
 
 #include <QFileInfo>
@@ -63,7 +64,9 @@ void RuboDatabase::connect(const QString& fileName, bool createIfMissing)
     }
     m_fileName = fileName;
     try {
+        // On the driver's own handle, so the grid's models (through qtDatabase()) sort alike.
         RegisterJetFunctions(m_handle);
+        RegisterLanguageOrder(m_handle);
         sqlite3_busy_timeout(m_handle, m_busyTimeoutMs);
         // A file that is not a database is only noticed on the first read.
         execute(QStringLiteral("SELECT count(*) FROM sqlite_master"));

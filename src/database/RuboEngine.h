@@ -24,7 +24,8 @@ public:
     RuboDatabase(const RuboDatabase&) = delete;
     RuboDatabase& operator=(const RuboDatabase&) = delete;
 
-    // Opens an existing file or creates it (createIfMissing); registers the Jet functions.
+    // Opens an existing file or creates it (createIfMissing); registers the Jet functions and the
+    // collation DEUTSCH on the one handle that it and qtDatabase() share.
     void connect(const QString& fileName, bool createIfMissing);
     void disconnect();
     bool isConnected() const { return m_handle != nullptr; }

@@ -1,5 +1,7 @@
 #include "database/SqlText.h"
 
+#include "database/LanguageOrder.h"
+
 #include <QStringList>
 #include <sqlite3.h>
 
@@ -26,10 +28,15 @@ QString SqlIdentifier(const QString& name)
     return QLatin1Char('"') + quoted + QLatin1Char('"');
 }
 
+QString SqlInLanguageOrder(const QString& term)
+{
+    return term + QStringLiteral(" COLLATE ") + QLatin1String(kLanguageOrderSql);
+}
+
 QString SqlOrderBy(const QList<QPair<QString, Qt::SortOrder>>& keys)
 {
     QStringList parts;
     for (const auto& [field, order] : keys)
-        parts << SqlIdentifier(field) + (order == Qt::DescendingOrder ? QStringLiteral(" DESC") : QStringLiteral(" ASC"));
+        parts << SqlInLanguageOrder(SqlIdentifier(field)) + (order == Qt::DescendingOrder ? QStringLiteral(" DESC") : QStringLiteral(" ASC"));
     return parts.join(QStringLiteral(", "));
 }

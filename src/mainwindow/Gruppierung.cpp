@@ -10,6 +10,17 @@
 
 namespace {
 
+// The tree lists its texts in the language's order. Only identical texts tie in it, so the rows of
+// one node stay together. The grouping stays by bytes: grouping all calls in the collation measured
+// slower than sorting the groups afterwards.
+QString orderList(const QStringList& terms)
+{
+    QStringList collated;
+    for (const QString& t : terms)
+        collated << SqlInLanguageOrder(t);
+    return collated.join(QStringLiteral(", "));
+}
+
 Gruppierung plain(const char* text, QStringList columns, const char* pictures, bool blankAfterSelect = false)
 {
     Gruppierung g;
@@ -18,7 +29,7 @@ Gruppierung plain(const char* text, QStringList columns, const char* pictures, b
     const QString list = columns.join(QStringLiteral(", "));
     g.selectPiece = QStringLiteral("SELECT ") + list + (blankAfterSelect ? QStringLiteral(", ") : QStringLiteral(","));
     g.groupPiece = QStringLiteral(" GROUP BY ") + list;
-    g.orderPiece = QStringLiteral(" ORDER BY ") + list;
+    g.orderPiece = QStringLiteral(" ORDER BY ") + orderList(columns);
     while (columns.size() < 4)
         columns << QString();
     g.columns = columns;
@@ -67,7 +78,8 @@ QString TreeQuerySql(const Gruppierung& g, const QString& filterWhere)
             + QStringLiteral(" WHERE IAS = 'A'") + filterWhere + QStringLiteral(" UNION")
             + QStringLiteral(" SELECT 'Sonst' AS InlandAusland, Zone, Ziel, Nebenstelle") + QStringLiteral(" FROM EGN")
             + QStringLiteral(" WHERE IAS = 'S'") + filterWhere
-            + QStringLiteral(" GROUP BY InlandAusland, Zone, Ziel, Nebenstelle") + QStringLiteral(" ORDER BY 1, 2, 3, 4");
+            + QStringLiteral(" GROUP BY InlandAusland, Zone, Ziel, Nebenstelle") + QStringLiteral(" ORDER BY ")
+            + orderList({QStringLiteral("1"), QStringLiteral("2"), QStringLiteral("3"), QStringLiteral("4")});
     }
     return g.selectPiece + QStringLiteral("Count(*) AS CntAnrufe, Sum(Betrag) AS SumBetrag, Sum(Sekunden) AS SumSekunden")
         + QStringLiteral(" FROM EGN") + QStringLiteral(" WHERE 1=1 ") + filterWhere + g.groupPiece + g.orderPiece;
