@@ -17,10 +17,11 @@ void GridHeader::initStyleOptionForIndex(QStyleOptionHeader* option, int logical
     if (field.isEmpty())
         return;
     option->text = m_grid->columnCaption(field);
-    // With several sort columns each shows its place in the order.
+    // With several sort columns each shows its place in the order, in front, where a narrow
+    // column does not cut it off.
     const QStringList sorted = m_grid->sortedFields();
     if (sorted.size() > 1 && sorted.contains(field))
-        option->text += QStringLiteral(" (") + QString::number(sorted.indexOf(field) + 1) + QLatin1Char(')');
+        option->text = QString::number(sorted.indexOf(field) + 1) + QStringLiteral(". ") + option->text;
     // QHeaderView draws ascending as SortDown; keep the look of a single-sorted header.
     switch (m_grid->sortOrder(field)) {
     case DataGrid::SortOrder::Ascending:
