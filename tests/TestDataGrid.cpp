@@ -101,6 +101,19 @@ bool dropMime(QWidget* panel, const QMimeData& mime, QPointF pos = QPointF(20, 5
     return drop.isAccepted();
 }
 
+// The grid over table t, on screen with its grouping panel.
+bool showWithPanel(DataGrid& grid, SqlPagedModel& model, const QSqlDatabase& db)
+{
+    if (!model.setQuery(db, QStringLiteral("SELECT * FROM t")))
+        return false;
+    grid.setColumns(detailColumns());
+    grid.setModel(&model);
+    grid.setGroupingPanelVisible(true);
+    grid.resize(600, 300);
+    grid.show();
+    return QTest::qWaitForWindowExposed(&grid) && qobject_cast<GroupingPanel*>(grid.groupingPanel());
+}
+
 void dropField(QWidget* panel, const QString& field, int x = 20)
 {
     QMimeData mime;
@@ -605,16 +618,9 @@ void TestDataGrid::groupingPanel()
 void TestDataGrid::headerDraggedIntoPanel()
 {
     SqlPagedModel model;
-    QVERIFY(model.setQuery(m_small, QStringLiteral("SELECT * FROM t")));
     DataGrid grid;
-    grid.setColumns(detailColumns());
-    grid.setModel(&model);
-    grid.setGroupingPanelVisible(true);
-    grid.resize(600, 300);
-    grid.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&grid));
+    QVERIFY(showWithPanel(grid, model, m_small));
     auto* panel = qobject_cast<GroupingPanel*>(grid.groupingPanel());
-    QVERIFY(panel);
     QSignalSpy clicked(&grid, &DataGrid::columnClicked);
     QSignalSpy changed(&grid, &DataGrid::groupingChanged);
 
@@ -841,14 +847,8 @@ void TestDataGrid::closedListShowsItsColumns()
 void TestDataGrid::columnsDraggedBackAndToTheChooser()
 {
     SqlPagedModel model;
-    QVERIFY(model.setQuery(m_small, "SELECT * FROM t"));
     DataGrid grid;
-    grid.setColumns(detailColumns());
-    grid.setModel(&model);
-    grid.setGroupingPanelVisible(true);
-    grid.resize(600, 300);
-    grid.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&grid));
+    QVERIFY(showWithPanel(grid, model, m_small));
     auto* panel = qobject_cast<GroupingPanel*>(grid.groupingPanel());
     QWidget* header = grid.view()->horizontalHeader()->viewport();
 

@@ -628,13 +628,7 @@ void TfrmMain::setupGrids()
 
 void TfrmMain::applyGroupOrder()
 {
-    // A key column that this node's sums lack keeps its sort for the next node that has it.
-    QList<QPair<QString, Qt::SortOrder>> keys;
-    for (const auto& key : grdGroup->orderKeys())
-        if (qryGroup->fieldIndex(key.first) >= 0)
-            keys.append(key);
-    if (qryGroup->isOpen() && !TpWait::During([&] { return qryGroup->setOrderBy(SqlOrderBy(keys)); }))
-        messageOk(qryGroup->lastError(), MsgKind::Information);
+    applyOrder(*grdGroup, *qryGroup);
 }
 
 void TfrmMain::grdDetailsGroupingChange(const QStringList& fields)
@@ -649,9 +643,20 @@ void TfrmMain::grdDetailsGroupingChange(const QStringList& fields)
 
 void TfrmMain::applyDetailOrder()
 {
-    if (qryDetails->isOpen()
-        && !TpWait::During([this] { return qryDetails->setOrderBy(SqlOrderBy(grdDetails->orderKeys())); }))
-        messageOk(qryDetails->lastError(), MsgKind::Information);
+    applyOrder(*grdDetails, *qryDetails);
+}
+
+void TfrmMain::applyOrder(const DataGrid& grid, SqlPagedModel& query)
+{
+    if (!query.isOpen())
+        return;
+    // A column that this list lacks (a sums key of another node) keeps its sort for the next list.
+    QList<QPair<QString, Qt::SortOrder>> keys;
+    for (const auto& key : grid.orderKeys())
+        if (query.fieldIndex(key.first) >= 0)
+            keys.append(key);
+    if (!TpWait::During([&] { return query.setOrderBy(SqlOrderBy(keys)); }))
+        messageOk(query.lastError(), MsgKind::Information);
 }
 
 // ---------------------------------------------------------------------------------------------

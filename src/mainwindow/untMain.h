@@ -121,6 +121,7 @@ private:
     void toggleColumnChooser(bool open);
     void applyDetailOrder();
     void applyGroupOrder();
+    void applyOrder(const DataGrid& grid, SqlPagedModel& query);
     void showStatusNow();
     QLabel* panelLabel(StatusPanel panel) const { return m_panels[int(panel)]; }
 
