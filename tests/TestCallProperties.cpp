@@ -60,6 +60,7 @@ struct Fixture
         RuboUi::install(&w);
         insertSampleCalls(t.db());
         w.ShowDetails(QString());
+        w.waitForWork();
     }
     ~Fixture() { RuboUi::install(nullptr); }
 

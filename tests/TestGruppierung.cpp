@@ -63,12 +63,24 @@ QString totalsText(const Totals& t)
         .join(QLatin1Char('|'));
 }
 
-// The tree as the nodes read, one dot per level: the order of the list is the tree's order.
-QStringList nodeTexts(const TreeNodes& tree)
+// The tree below its root as a view walks it, one dot per level. The walk also checks that each
+// node knows its parent and its place, and that the nodes are numbered in the order walked.
+QStringList nodeTexts(const GruppeTree& tree)
 {
     QStringList out;
-    for (const TreeNode& n : tree.nodes)
-        out << QString(n.level, QLatin1Char('.')) + n.text;
+    int expected = 1;
+    const std::function<void(int)> walk = [&](int node) {
+        for (int r = 0; r < tree.childCount(node); ++r) {
+            const int c = tree.child(node, r);
+            if (c != expected++ || tree.parent(c) != node || tree.row(c) != r || tree.level(c) != tree.level(node) + 1)
+                out << QStringLiteral("(badly linked)");
+            out << QString(tree.level(c), QLatin1Char('.')) + tree.text(c);
+            walk(c);
+        }
+    };
+    walk(0);
+    if (tree.text(0) != QLatin1String("Anrufe") || expected != tree.nodeCount())
+        out << QStringLiteral("(root or count wrong)");
     return out;
 }
 
@@ -112,34 +124,34 @@ void TestGruppierung::treeNodesOfTheCalls_data()
     QTest::addColumn<QString>("grouping");
     QTest::addColumn<QString>("filter");
     QTest::addColumn<QStringList>("nodes");
-    QTest::addColumn<QList<int>>("rowStart");
+    QTest::addColumn<int>("rows");
 
     // The absent and the empty zone are one node: the second of their rows adds nothing.
     QTest::newRow("Zonen") << "Zonen" << ""
                            << QStringList{".", "..x", "...14", ".Côte d'Ivoire", "..Abidjan", "...13", ".Deutschland", "..Köln",
                                           "...11", "...12", ".Mobilnetz", "..A1 Mobil", "...11", "...12", "..Magenta", "...11"}
-                           << QList<int>{0, 3, 3, 6, 9, 10, 13, 14, 16};
+                           << 8;
     QTest::newRow("Ziele") << "Ziele" << ""
                            << QStringList{".A1 Mobil", "..11", "..12", ".Abidjan", "..13", ".Köln", "..11", "..12", ".Magenta",
                                           "..11", ".x", "..14"}
-                           << QList<int>{0, 2, 3, 5, 7, 8, 10, 12};
+                           << 7;
     // The call without a class is in no branch of this tree.
     QTest::newRow("Inland - Ausland")
         << "Inland - Ausland" << ""
         << QStringList{".Ausland", "..Côte d'Ivoire", "...Abidjan", "....13", "..Deutschland", "...Köln", "....11", ".Inland",
                        "..Mobilnetz", "...A1 Mobil", "....11", "....12", "...Magenta", "....11", ".Sonst", "..", "...x", "....14"}
-        << QList<int>{0, 4, 7, 11, 12, 14, 18, 18};
+        << 7;
     QTest::newRow("Kostenstellen & Zonen, no cost centres")
         << "Kostenstellen & Zonen" << " AND Zone = 'Deutschland'" << QStringList{".", "..Deutschland", "...11", "...12"}
-        << QList<int>{0, 3, 4};
+        << 2;
     QTest::newRow("filtered") << "Zonen" << " AND Sekunden > 15"
                               << QStringList{".Côte d'Ivoire", "..Abidjan", "...13", ".Mobilnetz", "..A1 Mobil", "...11", "...12",
                                              "..Magenta", "...11"}
-                              << QList<int>{0, 3, 6, 7, 9};
+                              << 4;
     QTest::newRow("filter with a quoted apostrophe")
         << "Nebenstellen" << " AND Zone = " + SqlQuoted("Côte d'Ivoire") << QStringList{".13", "..Côte d'Ivoire", "...Abidjan"}
-        << QList<int>{0, 3};
-    QTest::newRow("nothing matches") << "Zonen" << " AND Sekunden < 0" << QStringList{} << QList<int>{0};
+        << 1;
+    QTest::newRow("nothing matches") << "Zonen" << " AND Sekunden < 0" << QStringList{} << 0;
 }
 
 void TestGruppierung::treeNodesOfTheCalls()
@@ -147,14 +159,13 @@ void TestGruppierung::treeNodesOfTheCalls()
     QFETCH(QString, grouping);
     QFETCH(QString, filter);
     QFETCH(QStringList, nodes);
-    QFETCH(QList<int>, rowStart);
+    QFETCH(int, rows);
     TestDb t;
     insertCalls(t);
-    const TreeNodes tree = ReadTreeNodes(t.db(), *FindGruppierung(grouping), filter);
+    const GruppeTree tree = ReadGruppeTree(t.db(), *FindGruppierung(grouping), filter);
     QCOMPARE(nodeTexts(tree), nodes);
-    QCOMPARE(QList<int>(tree.rowStart.begin(), tree.rowStart.end()), rowStart);
-    QCOMPARE(tree.rowCount(), int(rowStart.size()) - 1);
-    QVERIFY(!tree.cancelled);
+    QCOMPARE(tree.rowCount(), rows);
+    QVERIFY(!tree.cancelled());
 }
 
 void TestGruppierung::treeReadingStopsWhenAsked()
@@ -163,25 +174,27 @@ void TestGruppierung::treeReadingStopsWhenAsked()
     t.db().execute("WITH RECURSIVE c(n) AS (SELECT 1 UNION ALL SELECT n + 1 FROM c WHERE n < 3000) "
                    "INSERT INTO EGN (Zone, Ziel, Nebenstelle) SELECT 'Z', 'Ziel', CAST(n AS TEXT) FROM c");
     const Gruppierung& zonen = *FindGruppierung("Zonen");
-    QList<int> asked;
-    TreeNodes all = ReadTreeNodes(t.db(), zonen, QString(), [&](int rows) {
-        asked << rows;
+    // Asked while reading (no total yet), then while linking, with the rows and their total.
+    QStringList asked;
+    const GruppeTree all = ReadGruppeTree(t.db(), zonen, QString(), [&](int done, int total) {
+        asked << QStringLiteral("%1/%2").arg(done).arg(total);
         return true;
     });
-    QCOMPARE(asked, (QList<int>{1024, 2048}));
-    QVERIFY(!all.cancelled);
+    QCOMPARE(asked, (QStringList{"1024/0", "2048/0", "1024/3000", "2048/3000"}));
+    QVERIFY(!all.cancelled());
     QCOMPARE(all.rowCount(), 3000);
-    QCOMPARE(int(all.nodes.size()), 3002);
+    QCOMPARE(all.nodeCount(), 3003);
+    QCOMPARE(all.path(3002), (QStringList{"Z", "Ziel", "999"}));
 
-    asked.clear();
-    const TreeNodes part = ReadTreeNodes(t.db(), zonen, QString(), [&](int rows) {
-        asked << rows;
-        return rows < 2048;
-    });
-    QCOMPARE(asked, (QList<int>{1024, 2048}));
-    QVERIFY(part.cancelled);
-    QCOMPARE(part.rowCount(), 2048);
-    QCOMPARE(part.rowStart.back(), int(part.nodes.size()));
+    for (const QString& stopAt : {QStringLiteral("2048/0"), QStringLiteral("1024/3000")}) {
+        asked.clear();
+        const GruppeTree part = ReadGruppeTree(t.db(), zonen, QString(), [&](int done, int total) {
+            asked << QStringLiteral("%1/%2").arg(done).arg(total);
+            return asked.last() != stopAt;
+        });
+        QCOMPARE(asked.last(), stopAt);
+        QVERIFY(part.cancelled());
+    }
 }
 
 void TestGruppierung::treeListsTextsInGermanOrder_data()
@@ -217,7 +230,7 @@ void TestGruppierung::treeListsTextsInGermanOrder()
                    "('Österreich', 'Ärzte', '12', 'A'), ('Österreich', 'Auto', '12', 'A'), ('Österreich', 'Arzt', '13', 'A'),"
                    "('wien', 'x', '11', 'I'), ('Wien', 'x', '12', 'I'), ('Wien', 'x', '11', 'I'), ('Straße', 'x', '11', 'I'),"
                    "('Strasse', 'x', '11', 'I'), ('Mobilnetz', 'x', '11', 'I'), ('Wien', 'x', '11', 'I')");
-    const TreeNodes tree = ReadTreeNodes(t.db(), *FindGruppierung(grouping), QString());
+    const GruppeTree tree = ReadGruppeTree(t.db(), *FindGruppierung(grouping), QString());
     QCOMPARE(nodeTexts(tree), nodes);
 }
 
@@ -347,7 +360,7 @@ void TestGruppierung::sumsWithoutColumnsAndFailures()
         QString message;
         try {
             if (which == 0)
-                ReadTreeNodes(t.db(), *FindGruppierung("Ziele"), " AND Unbekannt = 1");
+                ReadGruppeTree(t.db(), *FindGruppierung("Ziele"), " AND Unbekannt = 1");
             else
                 ReadTotals(t.db(), " AND Unbekannt = 1");
         } catch (const RuboError& e) {

@@ -28,7 +28,7 @@
 #include <QTest>
 #include <QTextDocument>
 #include <QToolTip>
-#include <QTreeWidget>
+#include <QTreeView>
 
 namespace {
 
@@ -250,9 +250,11 @@ void TestMainLook::millionCallsShowWhole()
         "2.5 + (n = 1) * 2709.90, 2.5 + (n = 1) * 2709.90, 2.5 + (n = 1) * 2709.80, 0.125 + (n = 1) * 56883.10 FROM c");
     w.cboGruppierung->setCurrentIndex(w.cboGruppierung->findText("Zonen"));
     w.cboGruppierungChange();
-    QTreeWidgetItem* root = w.trvGruppe->topLevelItem(0);
-    w.trvGruppe->setCurrentItem(root->child(0));
-    w.trvGruppe->setCurrentItem(root);
+    w.waitForWork();
+    const QModelIndex root = w.trvGruppe->model()->index(0, 0);
+    w.trvGruppe->setCurrentIndex(root.model()->index(0, 0, root));
+    w.trvGruppe->setCurrentIndex(root);
+    w.waitForWork();
     w.mnuShowInfo->trigger();
     QVERIFY(QTest::qWaitForWindowExposed(&w));
 
@@ -275,6 +277,7 @@ void TestMainLook::millionCallsShowWhole()
 
     // A filter colours the header, which draws a border of its own.
     w.setFilterWhere(" AND Sekunden >= 0");
+    w.waitForWork();
     QVERIFY(w.grdDetails->headerBackground().isValid());
     QCOMPARE(cutCaptions(w.grdDetails), QStringList());
 }

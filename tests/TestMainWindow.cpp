@@ -27,7 +27,6 @@
 #include <QTest>
 #include <QTimer>
 #include <QTreeView>
-#include <QTreeWidget>
 
 namespace {
 
@@ -63,20 +62,26 @@ struct Fixture
     {
         w.cboGruppierung->setCurrentIndex(w.cboGruppierung->findText(grouping));
         w.cboGruppierungChange();
+        w.waitForWork();
     }
-    QTreeWidgetItem* node(const QStringList& path) const
+    QModelIndex node(const QStringList& path) const
     {
-        QTreeWidgetItem* n = w.trvGruppe->topLevelItem(0);
+        const QAbstractItemModel* m = w.trvGruppe->model();
+        QModelIndex n = m->index(0, 0);
         for (const QString& text : path) {
-            QTreeWidgetItem* found = nullptr;
-            for (int i = 0; n && i < n->childCount() && !found; ++i)
-                if (n->child(i)->text(0) == text)
-                    found = n->child(i);
+            QModelIndex found;
+            for (int i = 0; n.isValid() && i < m->rowCount(n) && !found.isValid(); ++i)
+                if (m->index(i, 0, n).data().toString() == text)
+                    found = m->index(i, 0, n);
             n = found;
         }
         return n;
     }
-    void select(const QStringList& path) { w.trvGruppe->setCurrentItem(node(path)); }
+    void select(const QStringList& path)
+    {
+        w.trvGruppe->setCurrentIndex(node(path));
+        w.waitForWork();
+    }
     QStringList panels() const
     {
         QStringList p;
@@ -86,18 +91,18 @@ struct Fixture
     }
 };
 
-void dump(const QTreeWidgetItem* item, int level, QStringList& out)
+void dump(const QModelIndex& node, int level, QStringList& out)
 {
-    out << QString(level, QLatin1Char('.')) + item->text(0);
-    for (int i = 0; i < item->childCount(); ++i)
-        dump(item->child(i), level + 1, out);
+    out << QString(level, QLatin1Char('.')) + node.data().toString();
+    for (int i = 0; i < node.model()->rowCount(node); ++i)
+        dump(node.model()->index(i, 0, node), level + 1, out);
 }
 
-QStringList treeDump(const QTreeWidget* tree)
+QStringList treeDump(const QTreeView* tree)
 {
     QStringList out;
-    for (int i = 0; i < tree->topLevelItemCount(); ++i)
-        dump(tree->topLevelItem(i), 0, out);
+    for (int i = 0; i < tree->model()->rowCount(); ++i)
+        dump(tree->model()->index(i, 0), 0, out);
     return out;
 }
 
@@ -170,7 +175,7 @@ void TestMainWindow::startsEmptyWithTheCommandsOfTheMenu()
                                    "Nebenstellen", "Filialen & Nebenstellen", "Filialen & Kostenstellen"}));
     QCOMPARE(w.cboGruppierung->currentIndex(), -1);
     QVERIFY(!w.cboGruppierung->isEditable());
-    QCOMPARE(w.trvGruppe->topLevelItemCount(), 0);
+    QCOMPARE(w.trvGruppe->model()->rowCount(), 0);
     QVERIFY(w.findChild<QLabel*>("Label1"));
     QCOMPARE(w.findChild<QLabel*>("Label1")->text(), QStringLiteral("Bitte eine Gruppierung auswählen."));
     QVERIFY(w.grdGroup->isHidden() || w.findChild<QWidget*>("panelInfo")->isHidden());
@@ -341,7 +346,7 @@ void TestMainWindow::loadsChosenFilesAndDeletesAll()
     QCOMPARE(w.statusPanel(StatusPanel::Text), QStringLiteral("Es wurden 4 Einträge gelöscht."));
     QCOMPARE(f.t.scalar("SELECT COUNT(*) FROM EGN").toInt(), 0);
     QCOMPARE(f.t.scalar("SELECT COUNT(*) FROM GeladeneDateien").toInt(), 0);
-    QCOMPARE(w.trvGruppe->topLevelItemCount(), 0);
+    QCOMPARE(w.trvGruppe->model()->rowCount(), 0);
     QVERIFY(!w.qryDetails->isOpen() && !w.qryGroup->isOpen());
     for (QAction* a : {w.mnuExport, w.mnuReportEGN, w.mnuReportGroup, w.tbtnExcel, w.tbtnReport, w.tbtnSummen})
         QVERIFY(!a->isEnabled());
@@ -357,7 +362,7 @@ void TestMainWindow::loadsChosenFilesAndDeletesAll()
     w.mnuBeendenClick();
     QVERIFY(!w.isVisible());
     QCOMPARE(w.cboGruppierung->currentIndex(), -1);
-    QCOMPARE(w.trvGruppe->topLevelItemCount(), 0);
+    QCOMPARE(w.trvGruppe->model()->rowCount(), 0);
     QCOMPARE(f.panels(), (QStringList{"Programm wird beendet", "", "", "", "", "", "", ""}));
 }
 
@@ -485,14 +490,15 @@ void TestMainWindow::buildsTheTree()
     f.choose(grouping);
     QCOMPARE(treeDump(f.w.trvGruppe), tree);
     QCOMPARE(f.w.statusPanel(StatusPanel::Text), status);
-    QTreeWidgetItem* root = f.w.trvGruppe->topLevelItem(0);
-    QCOMPARE(f.w.trvGruppe->currentItem(), root);
-    QVERIFY(root->isExpanded());
-    for (int i = 0; i < root->childCount(); ++i)
-        QVERIFY(!root->child(i)->isExpanded());
+    const QModelIndex root = f.w.trvGruppe->model()->index(0, 0);
+    QCOMPARE(f.w.trvGruppe->currentIndex(), root);
+    QVERIFY(f.w.trvGruppe->isExpanded(root));
+    for (int i = 0; i < f.w.trvGruppe->model()->rowCount(root); ++i)
+        QVERIFY(!f.w.trvGruppe->isExpanded(root.model()->index(i, 0, root)));
     QVERIFY(f.w.treeRebuilt());
     QVERIFY(f.w.trvGruppe->updatesEnabled());
-    QVERIFY(!root->icon(0).isNull() && !root->child(0)->icon(0).isNull());
+    QVERIFY(!root.data(Qt::DecorationRole).value<QIcon>().isNull());
+    QVERIFY(!root.model()->index(0, 0, root).data(Qt::DecorationRole).value<QIcon>().isNull());
     // The selection made by the rebuild itself lists nothing.
     QVERIFY(!f.w.qryDetails->isOpen());
 
@@ -584,6 +590,7 @@ void TestMainWindow::filterColoursTheHeader()
 
     // Before any node: all calls that match, one row of totals.
     w.setFilterWhere(" AND Sekunden > 15");
+    w.waitForWork();
     QCOMPARE(w.currentWhere(), QStringLiteral(" AND Sekunden > 15"));
     QCOMPARE(w.statusPanel(StatusPanel::Anrufe), QStringLiteral("4 Anrufe"));
     QCOMPARE(w.qryGroup->rowCount(), 1);
@@ -597,10 +604,12 @@ void TestMainWindow::filterColoursTheHeader()
     QCOMPARE(treeDump(w.trvGruppe), (QStringList{"Anrufe", ".Côte d'Ivoire", "..Abidjan", "...13", ".Mobilnetz", "..A1 Mobil",
                                                  "...11", "...12", "..Magenta", "...11"}));
     w.setFilterWhere(QString());
+    w.waitForWork();
     f.choose("Zonen");
 
     f.select({"Mobilnetz"});
     w.setFilterWhere(" AND Sekunden < 0");
+    w.waitForWork();
     QCOMPARE(w.currentWhere(), QStringLiteral(" AND (Zone = 'Mobilnetz') AND Sekunden < 0"));
     QCOMPARE(w.statusPanel(StatusPanel::Anrufe), QStringLiteral("0 Anrufe"));
     QCOMPARE(w.statusPanel(StatusPanel::Dauer), QStringLiteral("Dauer: 00:00:00"));
@@ -608,6 +617,8 @@ void TestMainWindow::filterColoursTheHeader()
     QCOMPARE(w.qryGroup->rowCount(), 0);
 
     w.setFilterWhere(QString());
+
+    w.waitForWork();
     QCOMPARE(w.statusPanel(StatusPanel::Anrufe), QStringLiteral("3 Anrufe"));
     QVERIFY(!w.grdDetails->headerBackground().isValid());
     QVERIFY(!w.grdDetails->headerText().isValid());
@@ -615,9 +626,11 @@ void TestMainWindow::filterColoursTheHeader()
     // Right after a rebuild the root is selected: the first refresh is swallowed once.
     f.choose("Zonen");
     w.setFilterWhere(" AND Sekunden > 15");
+    w.waitForWork();
     QCOMPARE(w.currentWhere(), QStringLiteral(" AND (Zone = 'Mobilnetz')"));
     QVERIFY(!w.treeRebuilt());
     w.setFilterWhere(" AND Sekunden > 15");
+    w.waitForWork();
     QCOMPARE(w.currentWhere(), QStringLiteral(" AND Sekunden > 15"));
     QCOMPARE(f.shown(), QStringList());
 }
@@ -713,17 +726,21 @@ void TestMainWindow::sumsListSortsAndKeepsItsOrder()
     f.select({"Mobilnetz"});
     f.select({});
     Q_EMIT w.grdGroup->columnClicked("SumBetrag");
+    w.waitForWork();
     Q_EMIT w.grdGroup->columnClicked("SumBetrag");
+    w.waitForWork();
     QCOMPARE(w.grdGroup->sortOrder("SumBetrag"), DataGrid::SortOrder::Descending);
     QCOMPARE(w.qryGroup->value(0, "Zone").toString(), QStringLiteral("Mobilnetz"));
     QCOMPARE(w.qryGroup->value(0, "SumBetrag").toDouble(), 1003.75);
     // A sort by a key column this node lacks waits for a node that has it.
     Q_EMIT w.grdGroup->columnClicked("Ziel");
+    w.waitForWork();
     QCOMPARE(w.grdGroup->sortedFields(), QStringList{"Ziel"});
     QCOMPARE(w.qryGroup->rowCount(), 5);
     f.select({"Mobilnetz"});
     QCOMPARE(w.qryGroup->value(0, "Ziel").toString(), QStringLiteral("A1 Mobil"));
     Q_EMIT w.grdGroup->columnClicked("Ziel");
+    w.waitForWork();
     QCOMPARE(w.qryGroup->value(0, "Ziel").toString(), QStringLiteral("Magenta"));
     QVERIFY(f.script.shown.isEmpty());
 }
@@ -738,6 +755,7 @@ void TestMainWindow::databaseErrorsAreShownAndTheWindowStays()
 
     // A filter the engine rejects: the tree keeps its nodes and stays usable.
     w.setFilterWhere(" AND Unbekannt = 1");
+    w.waitForWork();
     QCOMPARE(f.shown(), QStringList());   // the root selected by the rebuild lists nothing
     f.choose("Ziele");
     QCOMPARE(f.script.shown.size(), 1);
@@ -755,6 +773,8 @@ void TestMainWindow::databaseErrorsAreShownAndTheWindowStays()
     QVERIFY(!w.mnuExport->isEnabled());
 
     w.setFilterWhere(QString());
+
+    w.waitForWork();
     QCOMPARE(f.script.shown.size(), 2);
     QCOMPARE(w.statusPanel(StatusPanel::Anrufe), QStringLiteral("3 Anrufe"));
     f.select({"Deutschland"});

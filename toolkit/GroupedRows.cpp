@@ -56,6 +56,14 @@ void GroupedRows::setSource(SqlPagedModel* source)
             buildGroups();
             endResetModel();
         });
+        // Rows announced later (a count that arrives after the first page) change the groups too.
+        for (auto about : {&QAbstractItemModel::rowsAboutToBeInserted, &QAbstractItemModel::rowsAboutToBeRemoved})
+            connect(source, about, this, [this] { beginResetModel(); });
+        for (auto done : {&QAbstractItemModel::rowsInserted, &QAbstractItemModel::rowsRemoved})
+            connect(source, done, this, [this] {
+                buildGroups();
+                endResetModel();
+            });
         connect(source, &QAbstractItemModel::dataChanged, this,
                 [this](const QModelIndex&, const QModelIndex&, const QList<int>& roles) {
                     if (rowCount() > 0 && columnCount() > 0)

@@ -89,8 +89,9 @@ bool SqlPagedModel::setQuery(const QSqlDatabase& db, const QString& sql, qint64 
                 m_fields << record.fieldName(i);
         }
     }
+    const bool countLater = rowCount == kCountLater && !m_holdAll;
     // Rows held in full are counted as they are read; counting them first would run the statement twice.
-    if (ok && rowCount < 0 && !m_holdAll) {
+    if (ok && rowCount < 0 && !m_holdAll && !countLater) {
         QSqlQuery count(m_db);
         count.setForwardOnly(true);
         ok = count.exec(QStringLiteral("SELECT COUNT(*) FROM (%1)").arg(m_sql)) && count.next();
@@ -103,6 +104,10 @@ bool SqlPagedModel::setQuery(const QSqlDatabase& db, const QString& sql, qint64 
         m_rowCount = qMax<qint64>(0, rowCount);
         m_open = true;
         rebuildColumnSettings();
+        if (countLater) {
+            ok = loadPage(0);
+            m_rowCount = ok ? m_pages.value(0).size() : 0;
+        }
         if (m_holdAll) {
             ok = loadAllRows();
             // Rows held are the truth; a count handed in may be stale.
@@ -121,6 +126,46 @@ bool SqlPagedModel::setQuery(const QSqlDatabase& db, const QString& sql, qint64 
     else if (wasOpen)
         Q_EMIT openChanged(false);
     return ok;
+}
+
+void SqlPagedModel::setRowCount(qint64 rows)
+{
+    rows = qMax<qint64>(0, rows);
+    if (!m_open || m_holdAll || rows == m_rowCount)
+        return;
+    const int first = int(qMin<qint64>(qMin(rows, m_rowCount), INT_MAX));
+    const int last = int(qMin<qint64>(qMax(rows, m_rowCount), INT_MAX)) - 1;
+    if (rows > m_rowCount) {
+        beginInsertRows(QModelIndex(), first, last);
+        m_rowCount = rows;
+        endInsertRows();
+    } else {
+        beginRemoveRows(QModelIndex(), first, last);
+        m_rowCount = rows;
+        endRemoveRows();
+    }
+}
+
+void SqlPagedModel::setRows(const QString& sql, const QString& orderBy, const QStringList& fields, QList<QList<QVariant>> rows)
+{
+    beginResetModel();
+    forgetRows();
+    m_lastError.clear();
+    m_db = QSqlDatabase();
+    m_sql = bareStatement(sql);
+    m_orderBy = orderBy;
+    m_fields = fields;
+    m_open = true;
+    m_holdAll = true;
+    rebuildColumnSettings();
+    m_rowCount = rows.size();
+    m_fetchedRows = rows.size();
+    for (int page = 0; page * kPageRows < rows.size(); ++page) {
+        m_pages.insert(page, rows.mid(page * kPageRows, kPageRows));
+        m_pageOrder.append(page);
+    }
+    endResetModel();
+    Q_EMIT openChanged(true);
 }
 
 void SqlPagedModel::close()

@@ -19,6 +19,9 @@ class SqlPagedModel : public QAbstractTableModel
 public:
     static constexpr int kPageRows = 256;
     static constexpr int kCachedPages = 16;
+    // For setQuery(): the list opens with the rows of its first page, and setRowCount() brings
+    // the rest once someone has counted them.
+    static constexpr qint64 kCountLater = -2;
 
     explicit SqlPagedModel(QObject* parent = nullptr);
 
@@ -27,6 +30,11 @@ public:
     // closed. A new statement starts unordered: call setOrderBy() after it.
     // Emits openChanged(true) on every statement opened.
     bool setQuery(const QSqlDatabase& db, const QString& sql, qint64 rowCount = -1);
+    // The number of rows, counted elsewhere, of a statement opened with kCountLater.
+    void setRowCount(qint64 rows);
+    // Shows rows read elsewhere (on a worker's connection) as the result of `sql` in the order
+    // `orderBy`, held in full; such a list has no connection, so setOrderBy() refuses.
+    void setRows(const QString& sql, const QString& orderBy, const QStringList& fields, QList<QList<QVariant>> rows);
     void close();   // no statement, no rows; emits openChanged(false) if it was open
     bool isOpen() const { return m_open; }
     QString sql() const { return m_sql; }

@@ -9,6 +9,8 @@
 #include <QSqlError>
 #include <sqlite3.h>
 
+#include <atomic>
+
 namespace {
 
 QString sqliteMessage(sqlite3* db)
@@ -26,7 +28,7 @@ bool isIdentChar(QChar c)
 RuboDatabase::RuboDatabase(QString connectionName) : m_connectionName(std::move(connectionName))
 {
     // Two objects on one Qt connection name would close each other's connection.
-    static int serial = 0;
+    static std::atomic<int> serial{0};
     if (QSqlDatabase::contains(m_connectionName))
         m_connectionName += QStringLiteral("#%1").arg(++serial);
     else
@@ -351,6 +353,23 @@ QVariant RuboStatement::column(int index) const
     default:
         return QVariant();
     }
+}
+
+RuboRows ReadAllRows(RuboDatabase& db, const QString& sql)
+{
+    RuboRows result;
+    RuboStatement stmt(db, sql);
+    const int columns = stmt.columnCount();
+    for (int c = 0; c < columns; ++c)
+        result.fields << stmt.columnName(c);
+    while (stmt.step()) {
+        QList<QVariant> row;
+        row.reserve(columns);
+        for (int c = 0; c < columns; ++c)
+            row.append(stmt.column(c));
+        result.rows.append(std::move(row));
+    }
+    return result;
 }
 
 // ---------------------------------------------------------------------------------------------

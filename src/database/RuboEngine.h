@@ -118,6 +118,14 @@ private:
     sqlite3_stmt* m_stmt = nullptr;
 };
 
+// A whole result in memory: what a worker reads for a list that the window then shows.
+struct RuboRows
+{
+    QStringList fields;
+    QList<QList<QVariant>> rows;
+};
+RuboRows ReadAllRows(RuboDatabase& db, const QString& sql);
+
 // A query in the Jet manner: SQL text with bare-identifier parameters (`Zone_`, `filID`), opened
 // and walked row by row, fields read by name; an empty column reads as a null QVariant.
 class RuboQuery

@@ -5,6 +5,7 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 
@@ -85,26 +86,92 @@ QString TreeQuerySql(const Gruppierung& g, const QString& filterWhere)
         + QStringLiteral(" FROM EGN") + QStringLiteral(" WHERE 1=1 ") + filterWhere + g.groupPiece + g.orderPiece;
 }
 
-TreeNodes ReadTreeNodes(RuboDatabase& db, const Gruppierung& g, const QString& filterWhere,
-                        const std::function<bool(int rowsRead)>& proceed)
+GruppeTree::GruppeTree()
 {
-    // The whole result is read first: the window needs its row count for the progress text, and
-    // counting with a second query would run the grouping twice. The texts are compared as bytes
-    // with the previous row's, so that a row costs a string only for the nodes it adds.
-    TreeNodes tree;
-    tree.rowStart.clear();
-    const int levels = g.levels;
+    m_textStart.push_back(0);
+    addNode(-1, 0, "Anrufe", 6);
+    m_row.push_back(0);
+    m_childStart.assign(2, 0);
+}
+
+void GruppeTree::addNode(int parent, int level, const char* text, int bytes)
+{
+    m_parent.push_back(parent);
+    m_level.push_back(quint8(level));
+    if (bytes > 0)
+        m_texts.append(text, bytes);
+    m_textStart.push_back(quint32(m_texts.size()));
+}
+
+QString GruppeTree::text(int node) const
+{
+    const quint32 start = m_textStart[size_t(node)];
+    return QString::fromUtf8(m_texts.constData() + start, int(m_textStart[size_t(node) + 1] - start));
+}
+
+QStringList GruppeTree::path(int node) const
+{
+    QStringList texts;
+    for (int n = node; n > 0; n = parent(n))
+        texts.prepend(text(n));
+    return texts;
+}
+
+size_t GruppeTree::bytesHeld() const
+{
+    return m_parent.capacity() * sizeof(qint32) + m_row.capacity() * sizeof(qint32)
+        + m_childStart.capacity() * sizeof(qint32) + m_children.capacity() * sizeof(qint32)
+        + m_textStart.capacity() * sizeof(quint32) + m_level.capacity() + size_t(m_texts.capacity());
+}
+
+void GruppeTree::linkChildren(const std::function<bool(int, int)>& proceed)
+{
+    // A counting sort by parent: the nodes come in the query's order, so each parent's children
+    // stay in it. Every row that adds nodes adds one of the deepest level; they count the rows.
+    const size_t n = m_parent.size();
+    const int deepest = n > 1 ? *std::max_element(m_level.begin(), m_level.end()) : 0;
+    m_childStart.assign(n + 1, 0);
+    for (size_t i = 1; i < n; ++i)
+        ++m_childStart[size_t(m_parent[i]) + 1];
+    for (size_t i = 1; i <= n; ++i)
+        m_childStart[i] += m_childStart[i - 1];
+    m_children.assign(n > 0 ? n - 1 : 0, 0);
+    m_row.assign(n, 0);
+    std::vector<qint32> filled(n, 0);
+    int rows = 0;
+    for (size_t i = 1; i < n; ++i) {
+        const size_t p = size_t(m_parent[i]);
+        m_row[i] = filled[p]++;
+        m_children[size_t(m_childStart[p] + m_row[i])] = qint32(i);
+        if (m_level[i] == deepest && (++rows & 1023) == 0 && proceed && !proceed(rows, m_rows)) {
+            m_cancelled = true;
+            return;
+        }
+    }
+    m_parent.shrink_to_fit();
+    m_level.shrink_to_fit();
+    m_textStart.shrink_to_fit();
+    m_texts.squeeze();
+}
+
+GruppeTree ReadGruppeTree(RuboDatabase& db, const Gruppierung& g, const QString& filterWhere,
+                          const std::function<bool(int done, int total)>& proceed)
+{
+    // The texts are compared as bytes with the previous row's, so that a row costs only the nodes
+    // it adds; a node's parent is the last node one level up.
+    GruppeTree tree;
+    const int levels = qMax(g.levels, 0);
     RuboStatement stmt(db, TreeQuerySql(g, filterWhere));
     sqlite3_stmt* st = stmt.get();
-    std::vector<std::string> current(size_t(qMax(levels, 0)));
+    std::vector<std::string> current(static_cast<size_t>(levels));
+    std::vector<int> path(static_cast<size_t>(levels) + 1, 0);
     bool first = true;
     while (stmt.step()) {
-        const int row = int(tree.rowStart.size());
-        if (proceed && row > 0 && (row & 1023) == 0 && !proceed(row)) {
-            tree.cancelled = true;
-            break;
+        if (proceed && tree.m_rows > 0 && (tree.m_rows & 1023) == 0 && !proceed(tree.m_rows, 0)) {
+            tree.m_cancelled = true;
+            return tree;
         }
-        tree.rowStart.push_back(int(tree.nodes.size()));
+        ++tree.m_rows;
         int differs = first ? 0 : levels;
         for (int k = first ? levels : 0; k < levels; ++k) {
             const char* p = reinterpret_cast<const char*>(sqlite3_column_text(st, k));
@@ -121,11 +188,12 @@ TreeNodes ReadTreeNodes(RuboDatabase& db, const Gruppierung& g, const QString& f
                 current[size_t(k)].assign(p, size_t(n));
             else
                 current[size_t(k)].clear();
-            tree.nodes.push_back({k + 1, QString::fromUtf8(p, n)});
+            path[size_t(k) + 1] = tree.nodeCount();
+            tree.addNode(path[size_t(k)], k + 1, p, n);
         }
         first = false;
     }
-    tree.rowStart.push_back(int(tree.nodes.size()));
+    tree.linkChildren(proceed);
     return tree;
 }
 

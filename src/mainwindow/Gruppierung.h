@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 #include <QStringList>
 
@@ -27,29 +28,51 @@ const Gruppierung* FindGruppierung(const QString& text);
 // The tree query for a grouping with the filter in force (a run of " AND ..." conditions).
 QString TreeQuerySql(const Gruppierung& gruppierung, const QString& filterWhere);
 
-// One node of the grouping tree below the root: its level (1 to the grouping's levels) and text.
-// An absent and an empty value give the same empty text, and so the same node.
-struct TreeNode
+// The nodes of a grouping tree, held flat so that a million of them cost some 30 bytes each:
+// node 0 is the root "Anrufe", the others follow in the order of the tree query's rows, each
+// after its parent. An absent and an empty value give the same empty text, and so the same node.
+class GruppeTree
 {
-    int level = 0;
-    QString text;
+public:
+    GruppeTree();
+
+    int nodeCount() const { return int(m_parent.size()); }
+    int rowCount() const { return m_rows; }   // rows of the tree query read
+    bool cancelled() const { return m_cancelled; }
+    int level(int node) const { return m_level[size_t(node)]; }
+    int parent(int node) const { return m_parent[size_t(node)]; }   // -1 for the root
+    int row(int node) const { return m_row[size_t(node)]; }         // place among its parent's children
+    int childCount(int node) const { return m_childStart[size_t(node) + 1] - m_childStart[size_t(node)]; }
+    int child(int node, int row) const { return m_children[size_t(m_childStart[size_t(node)] + row)]; }
+    QString text(int node) const;
+    // The texts from level 1 down to the node: what its condition is built from.
+    QStringList path(int node) const;
+    size_t bytesHeld() const;
+
+private:
+    friend GruppeTree ReadGruppeTree(RuboDatabase&, const Gruppierung&, const QString&,
+                                     const std::function<bool(int, int)>&);
+    void addNode(int parent, int level, const char* text, int bytes);
+    void linkChildren(const std::function<bool(int, int)>& proceed);
+
+    std::vector<qint32> m_parent;
+    std::vector<qint32> m_row;
+    std::vector<qint32> m_childStart;   // one entry per node, then the end; indexes m_children
+    std::vector<qint32> m_children;     // every node's children in turn
+    std::vector<quint32> m_textStart;   // one entry per node, then the end; indexes m_texts
+    std::vector<quint8> m_level;
+    QByteArray m_texts;                 // UTF-8, one after the other
+    int m_rows = 0;
+    bool m_cancelled = false;
 };
 
-// The tree query's result as the nodes each row adds, in result order: row r adds
-// nodes[rowStart[r]] up to nodes[rowStart[r + 1]], its parent being the last node one level up.
-struct TreeNodes
-{
-    std::vector<TreeNode> nodes;
-    std::vector<int> rowStart{0};   // one entry per row, then the end
-    bool cancelled = false;         // `proceed` said stop; the nodes are then incomplete
-    int rowCount() const { return int(rowStart.size()) - 1; }
-};
-
-// Runs the tree query on `db` and reads it whole. Uses nothing but its arguments, so a worker
+// Runs the tree query on `db` and builds the tree. Uses nothing but its arguments, so a worker
 // with a connection of its own may call it. `proceed`, when given, is asked every 1024 rows with
-// the rows read so far; false stops the reading. Throws RuboError when the engine fails.
-TreeNodes ReadTreeNodes(RuboDatabase& db, const Gruppierung& gruppierung, const QString& filterWhere,
-                        const std::function<bool(int rowsRead)>& proceed = {});
+// the rows read so far and a total of 0, then, while the tree is linked, every 1024 rows with the
+// rows linked and the total; false stops the work, and the tree is then incomplete and cancelled.
+// Throws RuboError when the engine fails.
+GruppeTree ReadGruppeTree(RuboDatabase& db, const Gruppierung& gruppierung, const QString& filterWhere,
+                          const std::function<bool(int done, int total)>& proceed = {});
 
 // Condition for one tree level: the column and the node text. An empty node text stands for an
 // absent or an empty value, as the tree shows both as one node.

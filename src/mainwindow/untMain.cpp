@@ -13,6 +13,8 @@
 #include "mainwindow/untDialogs.h"
 #include "mainwindow/untCallProperties.h"
 #include "mainwindow/untScale.h"
+#include "mainwindow/untGruppeModel.h"
+#include "database/Worker.h"
 
 #include <QAbstractItemView>
 #include <QAction>
@@ -44,7 +46,8 @@
 #include <QTime>
 #include <QToolBar>
 #include <QToolTip>
-#include <QTreeWidget>
+#include <QTimer>
+#include <QTreeView>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -58,33 +61,6 @@ namespace {
 const char* const kNotAvailable = "Diese Funktion ist noch nicht verfügbar.";
 const char* const kSettingsOrganisation = "DRAVIK";
 const char* const kSettingsApplication = "DravikRuboTool";
-
-// A tree node holds its text and level only; its picture comes from the grouping's picture list,
-// so that a tree of several hundred thousand nodes costs one small allocation per node.
-class GruppeItem : public QTreeWidgetItem
-{
-public:
-    GruppeItem(QTreeWidgetItem* parent, int level, QString text, const QVector<QIcon>* icons)
-        : QTreeWidgetItem(parent, QTreeWidgetItem::UserType), m_text(std::move(text)), m_icons(icons), m_level(level)
-    {
-    }
-
-    QVariant data(int column, int role) const override
-    {
-        if (column == 0) {
-            if (role == Qt::DisplayRole || role == Qt::EditRole)
-                return m_text;
-            if (role == Qt::DecorationRole)
-                return m_level < m_icons->size() ? QVariant(m_icons->at(m_level)) : QVariant();
-        }
-        return QTreeWidgetItem::data(column, role);
-    }
-
-private:
-    QString m_text;
-    const QVector<QIcon>* m_icons;
-    int m_level;
-};
 
 // Panel 0 takes the width the other panels leave, down to its own minimum; the others keep their
 // widths, and those beyond a narrow window are cut off at its right edge instead of making the
@@ -255,6 +231,11 @@ TfrmMain::TfrmMain(TdmMain& dm, QWidget* parent) : QMainWindow(parent), m_dm(dm)
     qryDetails = new SqlPagedModel(this);
     qryGroup = new SqlPagedModel(this);
     qryGroup->setHoldAllRows(true);
+    for (auto* worker : {&m_treeWorker, &m_totalsWorker, &m_sumsWorker}) {
+        *worker = std::make_unique<RuboWorker>(m_dm.databaseFile());
+        // After the last result, once the worker counts itself idle.
+        connect(worker->get(), &RuboWorker::finished, this, [this] { QTimer::singleShot(0, this, [this] { updateBusyCursor(); }); });
+    }
 
     createMenus();
     createToolBar();
@@ -292,6 +273,12 @@ TfrmMain::TfrmMain(TdmMain& dm, QWidget* parent) : QMainWindow(parent), m_dm(dm)
 
 TfrmMain::~TfrmMain()
 {
+    // Each worker stops its statement and ends its thread before the window is gone.
+    m_treeWorker.reset();
+    m_totalsWorker.reset();
+    m_sumsWorker.reset();
+    if (m_busyCursor)
+        QApplication::restoreOverrideCursor();
     m_treeHandlerAttached = false;
     if (RuboUi::current() == this)
         RuboUi::install(nullptr);
@@ -453,10 +440,11 @@ void TfrmMain::createPanels()
     gruppeLayout->addWidget(cboGruppierung);
     leftLayout->addWidget(pnlGruppe);
 
-    trvGruppe = new QTreeWidget(panelLeft);
+    trvGruppe = new QTreeView(panelLeft);
     trvGruppe->setObjectName(QStringLiteral("trvGruppe"));
+    mdlGruppe = new TGruppeModel(trvGruppe);
+    trvGruppe->setModel(mdlGruppe);
     trvGruppe->setHeaderHidden(true);
-    trvGruppe->setColumnCount(1);
     trvGruppe->setIndentation(19);
     trvGruppe->setUniformRowHeights(true);
     trvGruppe->setIconSize(QSize(16, 16));
@@ -498,7 +486,7 @@ void TfrmMain::createPanels()
     setCentralWidget(Splitter2);
 
     connect(cboGruppierung, QOverload<int>::of(&QComboBox::activated), this, [this](int) { cboGruppierungChange(); });
-    connect(trvGruppe, &QTreeWidget::currentItemChanged, this, [this](QTreeWidgetItem* current, QTreeWidgetItem*) {
+    connect(trvGruppe->selectionModel(), &QItemSelectionModel::currentChanged, this, [this](const QModelIndex& current) {
         if (m_treeHandlerAttached)
             trvGruppeChange(current);
     });
@@ -628,7 +616,9 @@ void TfrmMain::setupGrids()
 
 void TfrmMain::applyGroupOrder()
 {
-    applyOrder(*grdGroup, *qryGroup);
+    // The sums list was read on a worker: it is read there again, in the new order.
+    if (qryGroup->isOpen())
+        startSums();
 }
 
 void TfrmMain::grdDetailsGroupingChange(const QStringList& fields)
@@ -791,41 +781,59 @@ void TfrmMain::StatusBarDblClick()
 void TfrmMain::clearTree()
 {
     detachTreeHandler();
-    trvGruppe->clear();
+    m_treeWorker->cancel();
+    mdlGruppe->setTree(nullptr, {});
     m_treeGrouping.clear();
+    updateBusyCursor();
 }
+
+namespace {
+
+QString knotenText(int counter, int total)
+{
+    return QStringLiteral("Knoten ") + QString::number(counter) + QStringLiteral(" von ") + QString::number(total);
+}
+
+} // namespace
 
 void TfrmMain::cboGruppierungChange()
 {
     const Gruppierung* g = FindGruppierung(cboGruppierung->currentText());
     if (!g)
         return;
-    auto wait = std::make_unique<TpWait>();
     clearStatusPanels();
-    trvGruppe->setUpdatesEnabled(false);
+    setStatusText(QStringLiteral("Abfrage gestartet"));
+    // The tree shown stays usable while the new one is read; its nodes keep their own grouping.
+    const QString filter = FilterWhere;
+    m_treeWorker->run(
+        [this, g, filter](RuboJob& job) {
+            QElapsedTimer sinceStatus;
+            sinceStatus.start();
+            auto tree = std::make_shared<const GruppeTree>(ReadGruppeTree(job.db(), *g, filter, [&](int done, int total) {
+                // One status text per row would cost more than the tree itself; the last one is exact.
+                if (total > 0 && sinceStatus.elapsed() >= 100) {
+                    job.deliver([this, done, total] { setStatusText(knotenText(done, total)); });
+                    sinceStatus.restart();
+                }
+                return job.wanted();
+            }));
+            if (!tree->cancelled())
+                job.deliver([this, g, tree] { showTree(*g, tree); });
+        },
+        [this](const QString& message) {
+            // The tree keeps the nodes it had; the list names their grouping again.
+            cboGruppierung->setCurrentIndex(cboGruppierung->findText(m_treeGrouping));
+            updateBusyCursor();
+            messageOk(message, MsgKind::Information);
+        });
+    updateBusyCursor();
+}
+
+void TfrmMain::showTree(const Gruppierung& g, std::shared_ptr<const GruppeTree> tree)
+{
     detachTreeHandler();
-    TreeNodes tree;
-    try {
-        setStatusText(QStringLiteral("Abfrage gestartet"));
-        tree = ReadTreeNodes(m_dm.RuboDB(), *g, FilterWhere);
-    } catch (const std::exception& e) {
-        // The tree keeps the nodes it had and stays usable; the list names their grouping again,
-        // as a node's condition is built from the list's text.
-        cboGruppierung->setCurrentIndex(cboGruppierung->findText(m_treeGrouping));
-        trvGruppe->setUpdatesEnabled(true);
-        m_treeHandlerAttached = trvGruppe->topLevelItemCount() > 0;
-        const auto* re = dynamic_cast<const RuboError*>(&e);
-        wait.reset();
-        messageOk(re ? re->message() : QString::fromUtf8(e.what()), MsgKind::Information);
-        return;
-    }
-    const int total = tree.rowCount();
-
-    trvGruppe->clear();
-    setStatusText(QStringLiteral("Liste gelöscht"));
-
-    const QList<QIcon> pictures = TreePictures(g->pictureList);
-    m_treeIcons.clear();
+    QVector<QIcon> icons;
+    const QList<QIcon> pictures = TreePictures(g.pictureList);
     for (int k = 0; k < pictures.size(); ++k) {
         // The selected node always shows the root's picture.
         QIcon icon;
@@ -833,60 +841,40 @@ void TfrmMain::cboGruppierungChange()
             icon.addPixmap(pictures.at(k).pixmap(16, 16), QIcon::Normal, state);
             icon.addPixmap(pictures.at(0).pixmap(16, 16), QIcon::Selected, state);
         }
-        m_treeIcons.append(icon);
+        icons.append(icon);
     }
+    const int total = tree->rowCount();
+    mdlGruppe->setTree(std::move(tree), icons);
+    setStatusText(QStringLiteral("Liste gelöscht"));
+    if (total > 1)
+        setStatusText(knotenText(total, total));
 
-    auto* root = new GruppeItem(nullptr, 0, QStringLiteral("Anrufe"), &m_treeIcons);
-    std::vector<QTreeWidgetItem*> path(size_t(qMax(g->levels, 0)) + 1, nullptr);
-    path[0] = root;
-    QElapsedTimer sinceStatus;
-    sinceStatus.start();
-    const QString von = QStringLiteral(" von ") + QString::number(total);
-    for (int row = 0; row < total; ++row) {
-        if (row > 0) {
-            const int counter = row + 1;
-            // One status text per row would cost more than the tree itself; the last one is exact.
-            if (counter == total || ((counter & 1023) == 0 && sinceStatus.elapsed() >= 100)) {
-                setStatusText(QStringLiteral("Knoten ") + QString::number(counter) + von);
-                showStatusNow();
-                sinceStatus.restart();
-            }
-        }
-        for (int i = tree.rowStart[size_t(row)]; i < tree.rowStart[size_t(row) + 1]; ++i) {
-            TreeNode& n = tree.nodes[size_t(i)];
-            path[size_t(n.level)] = new GruppeItem(path[size_t(n.level) - 1], n.level, std::move(n.text), &m_treeIcons);
-        }
-    }
-    tree = TreeNodes();
-
-    trvGruppe->addTopLevelItem(root);
-    root->setExpanded(true);
-    trvGruppe->setCurrentItem(root);
-    trvGruppe->setUpdatesEnabled(true);
+    const QModelIndex root = mdlGruppe->indexOf(0);
+    trvGruppe->expand(root);
+    trvGruppe->setCurrentIndex(root);
     m_treeHandlerAttached = true;
     TreeRebuilt = true;
-    m_treeGrouping = g->text;
+    m_treeGrouping = g.text;
 }
 
 // ---------------------------------------------------------------------------------------------
 // Detail list, totals, sums list
 
-void TfrmMain::trvGruppeChange(QTreeWidgetItem* node)
+void TfrmMain::trvGruppeChange(const QModelIndex& index)
 {
-    if (!node)
+    const int node = mdlGruppe->nodeOf(index);
+    if (node < 0)
         return;
     if (TreeRebuilt) {
         TreeRebuilt = false;
-        if (!node->parent())
+        if (node == 0)
             return;
     }
-    const Gruppierung* g = FindGruppierung(cboGruppierung->currentText());
+    // The grouping the tree was built for: the list may already name the next one.
+    const Gruppierung* g = FindGruppierung(m_treeGrouping);
     if (!g)
         return;
-    QStringList path;
-    for (QTreeWidgetItem* n = node; n && n->parent(); n = n->parent())
-        path.prepend(n->text(0));
-    const NodeSelection selection = SelectNode(*g, path);
+    const NodeSelection selection = SelectNode(*g, mdlGruppe->tree()->path(node));
     SumColumns = selection.sumColumns;
     clearStatusPanels();
     setStatusText(g->text + QLatin1Char(' '));
@@ -895,13 +883,15 @@ void TfrmMain::trvGruppeChange(QTreeWidgetItem* node)
 
 void TfrmMain::closeLists()
 {
+    m_totalsWorker->cancel();
+    m_sumsWorker->cancel();
     qryDetails->close();
     qryGroup->close();
+    updateBusyCursor();
 }
 
 void TfrmMain::ShowDetails(const QString& nodeCondition)
 {
-    auto wait = std::make_unique<TpWait>();
     const bool filtered = !FilterWhere.isEmpty();
     const QColor background = filtered ? QColor(0, 128, 128) : QColor();
     const QColor text = filtered ? QColor(Qt::white) : QColor();
@@ -909,25 +899,34 @@ void TfrmMain::ShowDetails(const QString& nodeCondition)
     closeLists();
     CurrentWhere = nodeCondition + FilterWhere;
     EnableSorting(false);
-    QSqlDatabase db = m_dm.RuboDB().qtDatabase();
+    // The sums of the list before must not stand beside this one while its own are counted.
+    for (StatusPanel p : {StatusPanel::Anrufe, StatusPanel::Dauer, StatusPanel::Betrag, StatusPanel::BetragEuro,
+                          StatusPanel::Rabatt, StatusPanel::RabattEuro})
+        setStatusPanel(p, QString());
 
-    // The totals come first: their count saves the detail list a scan of its own.
-    Totals totals;
-    try {
-        totals = ReadTotals(m_dm.RuboDB(), CurrentWhere);
-    } catch (const RuboError& e) {
-        wait.reset();
-        messageOk(e.message(), MsgKind::Information);
-        return;
-    }
-    if (!qryDetails->setQuery(db, DetailSql(CurrentWhere), totals.Anzahl)) {
-        wait.reset();
+    // The first rows show at once; their count, the totals and the sums follow from the workers.
+    if (!TpWait::During([this] { return qryDetails->setQuery(m_dm.RuboDB().qtDatabase(), DetailSql(CurrentWhere), SqlPagedModel::kCountLater); })) {
         messageOk(qryDetails->lastError(), MsgKind::Information);
         return;
     }
+    grdDetails->setHeaderColors(background, text);
+    const QString where = CurrentWhere;
+    m_totalsWorker->run(
+        [this, where](RuboJob& job) {
+            const Totals totals = ReadTotals(job.db(), where);
+            job.deliver([this, totals] { showTotals(totals); });
+        },
+        [this](const QString& message) { listFailed(message); });
+    startSums();
+    updateBusyCursor();
+}
+
+void TfrmMain::showTotals(const Totals& totals)
+{
+    qryDetails->setRowCount(totals.Anzahl);
     // The sort and grouping the user chose carry over to the next list as far as its size allows.
     if (!grdDetails->orderKeys().isEmpty()) {
-        if (EnableSorting(true)) {
+        if (TpWait::During([this] { return EnableSorting(true); })) {
             applyDetailOrder();
         } else {
             const QSignalBlocker blocker(grdDetails);
@@ -935,21 +934,9 @@ void TfrmMain::ShowDetails(const QString& nodeCondition)
             grdDetails->setGroupedFields({});
         }
     }
-
-    if (!qryGroup->setQuery(db, GroupSql(SumColumns, CurrentWhere))) {
-        const QString error = qryGroup->lastError();
-        closeLists();
-        wait.reset();
-        messageOk(error, MsgKind::Information);
-        return;
-    }
-    ShowGroupColumns();
-    if (!grdGroup->sortedFields().isEmpty())
-        applyGroupOrder();
-
     const QString betrag = FormatAmount(totals.Betrag);
     const QString rabatt = FormatAmount(totals.Rabatt);
-    const int rows = qryDetails->rowCount();
+    const qint64 rows = totals.Anzahl;
     setStatusPanel(StatusPanel::Anrufe, QString::number(rows) + QStringLiteral(" Anruf") + (rows == 1 ? QString() : QStringLiteral("e")));
     setStatusPanel(StatusPanel::Dauer, QStringLiteral("Dauer: ") + SecondsToText(totals.Sekunden));
     setStatusPanel(StatusPanel::Betrag, QStringLiteral("EUR: ") + betrag);
@@ -957,9 +944,77 @@ void TfrmMain::ShowDetails(const QString& nodeCondition)
     const bool discounted = betrag != rabatt;
     setStatusPanel(StatusPanel::Rabatt, discounted ? QStringLiteral("rbt.ATS: ") + rabatt : QString());
     setStatusPanel(StatusPanel::RabattEuro, discounted ? QStringLiteral("rbt.EUR: ") + FormatAmount(totals.RabattEuro) : QString());
+}
 
-    setOutputCommandsEnabled(true);
-    grdDetails->setHeaderColors(background, text);
+void TfrmMain::startSums()
+{
+    const QString sql = GroupSql(SumColumns, CurrentWhere);
+    const QList<QPair<QString, Qt::SortOrder>> keys = grdGroup->orderKeys();
+    m_sumsWorker->run(
+        [this, sql, keys](RuboJob& job) {
+            // A column that this list lacks (a sums key of another node) keeps its sort for the next list.
+            QStringList fields;
+            {
+                RuboStatement named(job.db(), sql);
+                for (int c = 0; c < named.columnCount(); ++c)
+                    fields << named.columnName(c);
+            }
+            QList<QPair<QString, Qt::SortOrder>> own;
+            for (const auto& key : keys)
+                if (fields.contains(key.first, Qt::CaseInsensitive))
+                    own.append(key);
+            const QString order = SqlOrderBy(own);
+            RuboRows rows = ReadAllRows(job.db(), order.isEmpty() ? sql : QStringLiteral("SELECT * FROM (") + sql + QStringLiteral(") ORDER BY ") + order);
+            job.deliver([this, sql, order, rows = std::move(rows)]() mutable {
+                qryGroup->setRows(sql, order, rows.fields, std::move(rows.rows));
+                ShowGroupColumns();
+            });
+        },
+        [this](const QString& message) { listFailed(message); });
+}
+
+void TfrmMain::listFailed(const QString& message)
+{
+    closeLists();
+    messageOk(message, MsgKind::Information);
+}
+
+bool TfrmMain::isWorking() const
+{
+    return m_treeWorker->isBusy() || m_totalsWorker->isBusy() || m_sumsWorker->isBusy();
+}
+
+void TfrmMain::waitForWork()
+{
+    while (isWorking()) {
+        for (RuboWorker* w : {m_treeWorker.get(), m_totalsWorker.get(), m_sumsWorker.get()})
+            w->waitUntilIdle();
+    }
+    updateBusyCursor();
+}
+
+void TfrmMain::settleBeforeWriting()
+{
+    // An import may not wait for a tree of millions of calls: the tree shown stays. The lists'
+    // readers end soon, and their results are shown.
+    if (m_treeWorker->isBusy()) {
+        m_treeWorker->cancel();
+        cboGruppierung->setCurrentIndex(cboGruppierung->findText(m_treeGrouping));
+    }
+    waitForWork();
+}
+
+void TfrmMain::updateBusyCursor()
+{
+    // The arrow stays, with the hourglass beside it: the window still answers.
+    const bool busy = isWorking();
+    if (busy == m_busyCursor)
+        return;
+    m_busyCursor = busy;
+    if (busy)
+        QApplication::setOverrideCursor(Qt::BusyCursor);
+    else
+        QApplication::restoreOverrideCursor();
 }
 
 void TfrmMain::ShowGroupColumns()
@@ -1029,6 +1084,7 @@ void TfrmMain::mnuOeffnenClick()
     if (files.isEmpty())
         return;
     m_lastOpenedFile = files.first();
+    settleBeforeWriting();
     clearStatusPanels();
     setStatusPanel(StatusPanel::ImportStart, QTime::currentTime().toString(QStringLiteral("hh:mm:ss")));
     for (const QString& file : files)
@@ -1045,7 +1101,10 @@ void TfrmMain::mnuLoeschenClick()
         {
             TpWait wait;
             try {
+                // No reader of the workers may hold the file while every call goes.
+                clearTree();
                 closeLists();
+                waitForWork();
                 count = m_dm.DeleteAllCalls();
                 clearTree();
                 mnuLoeschen->setEnabled(false);
@@ -1082,7 +1141,8 @@ void TfrmMain::mnuFilterClick()
 void TfrmMain::setFilterWhere(const QString& filterWhere)
 {
     FilterWhere = filterWhere;
-    if (QTreeWidgetItem* node = trvGruppe->currentItem())
+    const QModelIndex node = trvGruppe->currentIndex();
+    if (node.isValid())
         trvGruppeChange(node);
     else
         ShowDetails(QString());

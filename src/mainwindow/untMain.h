@@ -8,18 +8,25 @@
 #include <QStringList>
 #include <QVector>
 
+#include <memory>
+
 class QAction;
 class QComboBox;
 class QFrame;
 class QLabel;
 class QSplitter;
-class QTreeWidget;
-class QTreeWidgetItem;
+class QModelIndex;
+class QTreeView;
 class QWidget;
 class DataGrid;
+class GruppeTree;
+class RuboWorker;
+struct Gruppierung;
+struct Totals;
 class SqlPagedModel;
 class TdmMain;
 class TfrmCallProperties;
+class TGruppeModel;
 
 // The main window: grouping tree, detail list with totals, sums list, and the status bar through
 // which the core reports progress.
@@ -45,7 +52,8 @@ public:
 
     // The form's components, reachable by their names for the tests and the coming dialogs.
     QComboBox* cboGruppierung = nullptr;
-    QTreeWidget* trvGruppe = nullptr;
+    QTreeView* trvGruppe = nullptr;
+    TGruppeModel* mdlGruppe = nullptr;
     DataGrid* grdDetails = nullptr;
     DataGrid* grdGroup = nullptr;
     SqlPagedModel* qryDetails = nullptr;
@@ -69,8 +77,9 @@ public:
     // True from a tree's rebuild until the selection it made has been passed over.
     bool treeRebuilt() const { return TreeRebuilt; }
 
+    // The tree, the totals and the sums list are read on workers; these return at once.
     void cboGruppierungChange();
-    void trvGruppeChange(QTreeWidgetItem* node);
+    void trvGruppeChange(const QModelIndex& node);
     void ShowDetails(const QString& nodeCondition);
     bool EnableSorting(bool allow);
     void ShowGroupColumns();
@@ -104,6 +113,11 @@ public:
 
     QString lastOpenFolder() const;
 
+    // A tree, totals or sums list still being read.
+    bool isWorking() const;
+    // Processes events until all of them are shown: for closing, tests and benchmarks.
+    void waitForWork();
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -123,6 +137,12 @@ private:
     void applyGroupOrder();
     void applyOrder(const DataGrid& grid, SqlPagedModel& query);
     void showStatusNow();
+    void showTree(const Gruppierung& gruppierung, std::shared_ptr<const GruppeTree> tree);
+    void showTotals(const Totals& totals);
+    void startSums();
+    void listFailed(const QString& message);
+    void settleBeforeWriting();
+    void updateBusyCursor();
     QLabel* panelLabel(StatusPanel panel) const { return m_panels[int(panel)]; }
 
     TdmMain& m_dm;
@@ -144,7 +164,11 @@ private:
     QString m_openFolder;     // initial folder of the load dialog, empty before its first use
     QString m_lastOpenedFile; // first file chosen in the last load dialog
     QString m_treeGrouping;       // the grouping the tree shows, empty while it is empty
-    QVector<QIcon> m_treeIcons;   // pictures of the tree's levels; the nodes point here
+    // Each reads on a connection of its own; a new request cancels the one it replaces.
+    std::unique_ptr<RuboWorker> m_treeWorker;
+    std::unique_ptr<RuboWorker> m_totalsWorker;
+    std::unique_ptr<RuboWorker> m_sumsWorker;
+    bool m_busyCursor = false;
 };
 
 extern TfrmMain* frmMain;

@@ -1,0 +1,145 @@
+#include "database/Worker.h"
+
+#include "database/RuboEngine.h"
+
+#include <QCoreApplication>
+#include <QThread>
+#include <sqlite3.h>
+
+#include <memory>
+
+namespace {
+
+std::atomic<int> workerSerial{0};
+
+// Asked by the engine every kProgressSteps virtual-machine steps: a job no longer wanted stops
+// its statement with SQLITE_INTERRUPT. Unlike sqlite3_interrupt() it cannot hit the next job.
+constexpr int kProgressSteps = 1000;
+
+struct Interruption
+{
+    const std::atomic<quint64>* generation = nullptr;
+    quint64 mine = 0;
+};
+
+int interruptIfSuperseded(void* context)
+{
+    const auto* i = static_cast<const Interruption*>(context);
+    return i->generation->load() != i->mine ? 1 : 0;
+}
+
+} // namespace
+
+bool RuboJob::wanted() const
+{
+    return m_worker.current(m_generation);
+}
+
+void RuboJob::deliver(std::function<void()> result) const
+{
+    if (wanted())
+        m_worker.post(m_generation, std::move(result));
+}
+
+RuboWorker::RuboWorker(QString databaseFile, QObject* parent)
+    : QObject(parent), m_file(std::move(databaseFile)), m_thread([this] { loop(); })
+{
+}
+
+RuboWorker::~RuboWorker()
+{
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_stopping = true;
+        ++m_generation;
+        m_tasks.clear();
+    }
+    m_wake.notify_all();
+    m_thread.join();
+}
+
+void RuboWorker::run(Work work, Failure failed)
+{
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        const quint64 generation = ++m_generation;
+        m_unfinished -= int(m_tasks.size());
+        m_tasks.clear();
+        m_tasks.push_back({generation, std::move(work), std::move(failed)});
+        ++m_unfinished;
+    }
+    m_wake.notify_one();
+}
+
+void RuboWorker::cancel()
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    ++m_generation;
+    m_unfinished -= int(m_tasks.size());
+    m_tasks.clear();
+}
+
+void RuboWorker::waitUntilIdle()
+{
+    while (isBusy()) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents);
+        QThread::msleep(1);
+    }
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
+}
+
+void RuboWorker::post(quint64 generation, std::function<void()> result)
+{
+    ++m_unfinished;
+    QMetaObject::invokeMethod(
+        this,
+        [this, generation, result = std::move(result)] {
+            if (current(generation) && result)
+                result();
+            --m_unfinished;
+        },
+        Qt::QueuedConnection);
+}
+
+void RuboWorker::loop()
+{
+    std::unique_ptr<RuboDatabase> db;
+    Interruption interruption{&m_generation, 0};
+    for (;;) {
+        Task task;
+        {
+            std::unique_lock<std::mutex> lock(m_mutex);
+            m_wake.wait(lock, [this] { return m_stopping || !m_tasks.empty(); });
+            if (m_stopping)
+                break;
+            task = std::move(m_tasks.front());
+            m_tasks.pop_front();
+        }
+        interruption.mine = task.generation;
+        QString error;
+        try {
+            if (!db) {
+                auto opened = std::make_unique<RuboDatabase>(QStringLiteral("worker-%1").arg(++workerSerial));
+                opened->connect(m_file, false);
+                sqlite3_progress_handler(opened->handle(), kProgressSteps, interruptIfSuperseded, &interruption);
+                db = std::move(opened);
+            }
+            RuboJob job(*this, *db, task.generation);
+            task.work(job);
+        } catch (const RuboError& e) {
+            error = e.message();
+        } catch (const std::exception& e) {
+            error = QString::fromUtf8(e.what());
+        }
+        // The end is posted like a result, so that it reaches the owner after every result.
+        const bool failed = !error.isEmpty();
+        post(task.generation, [this, failed, error, report = std::move(task.failed)] {
+            if (failed && report)
+                report(error);
+            Q_EMIT finished();
+        });
+        --m_unfinished;
+    }
+    // The connection belongs to this thread; it is closed here, before the thread ends.
+    db.reset();
+}
