@@ -142,6 +142,7 @@ private Q_SLOTS:
     void groupingFollowsTheSortingLimit();
     void sumsListSortsAndKeepsItsOrder();
     void databaseErrorsAreShownAndTheWindowStays();
+    void onlyTheNewestRequestIsShown();
     void dialogsAreAnsweredByTheScript();
     void itemShortcutGoesBeforeMenuTitle_data();
     void itemShortcutGoesBeforeMenuTitle();
@@ -645,10 +646,12 @@ void TestMainWindow::sortingIsRefusedAboveTheLimit()
     f.select({"Z"});
     QCOMPARE(w.statusPanel(StatusPanel::Anrufe), QStringLiteral("20000 Anrufe"));
     w.grdDetailsColumnClick("Sekunden");
+    w.waitForWork();
     QCOMPARE(w.grdDetails->sortOrder("Sekunden"), DataGrid::SortOrder::Ascending);
     QVERIFY(w.qryDetails->holdAllRows());
     QCOMPARE(w.qryDetails->value(0, "Sekunden").toInt(), 1);
     w.grdDetailsColumnClick("Sekunden");
+    w.waitForWork();
     QCOMPARE(w.grdDetails->sortOrder("Sekunden"), DataGrid::SortOrder::Descending);
     QCOMPARE(w.qryDetails->value(0, "Sekunden").toInt(), 20000);
 
@@ -659,10 +662,20 @@ void TestMainWindow::sortingIsRefusedAboveTheLimit()
     QVERIFY(!w.qryDetails->holdAllRows());
     QCOMPARE(w.grdDetails->sortOrder("Sekunden"), DataGrid::SortOrder::None);
     w.grdDetailsColumnClick("Sekunden");
+    w.waitForWork();
     QCOMPARE(w.grdDetails->sortOrder("Sekunden"), DataGrid::SortOrder::None);
     QVERIFY(!w.qryDetails->holdAllRows());
     QCOMPARE(w.statusPanel(StatusPanel::Text), QStringLiteral("Sortierung bei mehr als 20000 Einträgen nicht möglich."));
     QVERIFY(w.qryDetails->fetchedRowCount() < 20001);
+
+    // A click while the list is still counted is decided by the count when it comes.
+    w.ShowDetails(" AND (Zone = 'Z') AND Sekunden > 0");
+    w.grdDetailsColumnClick("Sekunden");
+    QCOMPARE(w.grdDetails->sortOrder("Sekunden"), DataGrid::SortOrder::Ascending);
+    w.waitForWork();
+    QVERIFY(w.qryDetails->holdAllRows());
+    QCOMPARE(w.qryDetails->rowCount(), 20000);
+    QCOMPARE(w.qryDetails->value(0, "Sekunden").toInt(), 1);
 }
 
 void TestMainWindow::groupingFollowsTheSortingLimit()
@@ -675,6 +688,7 @@ void TestMainWindow::groupingFollowsTheSortingLimit()
     f.choose("Zonen");
     f.select({"Z"});
     w.grdDetails->setGroupedFields({"Nebenstelle"});
+    w.waitForWork();
     QVERIFY(w.qryDetails->holdAllRows());
     const GroupedRows* rows = w.grdDetails->rows();
     QCOMPARE(rows->rowCount(), 7);
@@ -684,6 +698,7 @@ void TestMainWindow::groupingFollowsTheSortingLimit()
 
     // The grouping and a sort carry over to the next list that is small enough.
     w.grdDetailsColumnClick("Sekunden");
+    w.waitForWork();
     f.select({"Y"});
     QCOMPARE(w.grdDetails->groupedFields(), QStringList{"Nebenstelle"});
     QCOMPARE(rows->rowCount(), 1);
@@ -698,6 +713,7 @@ void TestMainWindow::groupingFollowsTheSortingLimit()
     QVERIFY(!rows->isGrouped());
     w.setStatusText(QString());
     w.grdDetails->setGroupedFields({"Zone"});
+    w.waitForWork();
     QVERIFY(w.grdDetails->groupedFields().isEmpty());
     QCOMPARE(w.statusPanel(StatusPanel::Text), QStringLiteral("Sortierung bei mehr als 20000 Einträgen nicht möglich."));
     QVERIFY(w.qryDetails->fetchedRowCount() < 20001);
@@ -706,6 +722,7 @@ void TestMainWindow::groupingFollowsTheSortingLimit()
     // The grouping of the last run is there at the next start.
     f.select({"Z"});
     w.grdDetails->setGroupedFields({"Ziel", "Nebenstelle"});
+    w.waitForWork();
     QVERIFY(rows->isGrouped());
     QCOMPARE(rows->rowCount(), 1);
     w.grdDetails->setGroupingPanelVisible(true);
@@ -780,6 +797,60 @@ void TestMainWindow::databaseErrorsAreShownAndTheWindowStays()
     f.select({"Deutschland"});
     QCOMPARE(f.script.shown.size(), 2);
     QCOMPARE(w.statusPanel(StatusPanel::Anrufe), QStringLiteral("2 Anrufe"));
+}
+
+void TestMainWindow::onlyTheNewestRequestIsShown()
+{
+    Fixture f;
+    TfrmMain& w = f.w;
+    insertSampleCalls(f);
+    // Every tree and every sums list the window shows, as they come.
+    QStringList trees, sums;
+    connect(w.trvGruppe->model(), &QAbstractItemModel::modelReset, &w,
+            [&] { trees << QString::number(w.trvGruppe->model()->rowCount(w.trvGruppe->model()->index(0, 0))); });
+    connect(w.qryGroup, &QAbstractItemModel::modelReset, &w, [&] {
+        if (w.qryGroup->isOpen())
+            sums << w.qryGroup->value(0, "Anzahl").toString();
+    });
+
+    // A second grouping chosen while the first is read: only the second tree comes, and the
+    // nodes of the tree shown meanwhile keep the grouping they were built for.
+    f.choose("Zonen");
+    trees.clear();
+    w.cboGruppierung->setCurrentIndex(w.cboGruppierung->findText("Ziele"));
+    w.cboGruppierungChange();
+    w.cboGruppierung->setCurrentIndex(w.cboGruppierung->findText("Inland - Ausland"));
+    w.cboGruppierungChange();
+    QVERIFY(w.isWorking());
+    w.trvGruppe->setCurrentIndex(f.node({"Deutschland"}));
+    QCOMPARE(w.currentWhere(), QStringLiteral(" AND (Zone = 'Deutschland')"));
+    w.waitForWork();
+    QCOMPARE(trees, QStringList{"3"});
+    QCOMPARE(treeDump(w.trvGruppe).mid(0, 2), (QStringList{"Anrufe", ".Ausland"}));
+    QCOMPARE(w.statusPanel(StatusPanel::Anrufe), QStringLiteral("2 Anrufe"));
+
+    // A node chosen while the lists of the one before are still counted, here by a filter
+    // that keeps the engine busy: only the second node's totals and sums are shown.
+    f.choose("Zonen");
+    sums.clear();
+    const QString slow = " AND (WITH RECURSIVE c(n) AS (SELECT 1 UNION ALL SELECT n + 1 FROM c WHERE n < 2000000) "
+                         "SELECT count(*) FROM c) > 0";
+    w.ShowDetails(" AND (Zone = 'Mobilnetz')" + slow);
+    QVERIFY(w.isWorking());
+    f.select({"Deutschland"});
+    QCOMPARE(sums, QStringList{"2"});
+    QCOMPARE(w.qryDetails->rowCount(), 2);
+    QCOMPARE(w.statusPanel(StatusPanel::Anrufe), QStringLiteral("2 Anrufe"));
+    QCOMPARE(f.shown(), QStringList());
+
+    // Leaving while a tree is read ends the reading; nothing more arrives.
+    w.cboGruppierung->setCurrentIndex(w.cboGruppierung->findText("Ziele"));
+    w.cboGruppierungChange();
+    trees.clear();
+    w.mnuBeendenClick();
+    w.waitForWork();
+    QCOMPARE(trees, QStringList{"0"});
+    QCOMPARE(w.trvGruppe->model()->rowCount(), 0);
 }
 
 void TestMainWindow::dialogsAreAnsweredByTheScript()

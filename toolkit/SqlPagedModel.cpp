@@ -151,7 +151,6 @@ void SqlPagedModel::setRows(const QString& sql, const QString& orderBy, const QS
     beginResetModel();
     forgetRows();
     m_lastError.clear();
-    m_db = QSqlDatabase();
     m_sql = bareStatement(sql);
     m_orderBy = orderBy;
     m_fields = fields;

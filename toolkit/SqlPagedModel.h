@@ -33,7 +33,8 @@ public:
     // The number of rows, counted elsewhere, of a statement opened with kCountLater.
     void setRowCount(qint64 rows);
     // Shows rows read elsewhere (on a worker's connection) as the result of `sql` in the order
-    // `orderBy`, held in full; such a list has no connection, so setOrderBy() refuses.
+    // `orderBy`, held in full. The connection of the last setQuery() stays for later pages;
+    // without one, setOrderBy() refuses.
     void setRows(const QString& sql, const QString& orderBy, const QStringList& fields, QList<QList<QVariant>> rows);
     void close();   // no statement, no rows; emits openChanged(false) if it was open
     bool isOpen() const { return m_open; }

@@ -355,10 +355,24 @@ QVariant RuboStatement::column(int index) const
     }
 }
 
-RuboRows ReadAllRows(RuboDatabase& db, const QString& sql)
+RuboRows ReadAllRows(RuboDatabase& db, const QString& sql, const QList<QPair<QString, Qt::SortOrder>>& orderKeys)
 {
     RuboRows result;
-    RuboStatement stmt(db, sql);
+    if (!orderKeys.isEmpty()) {
+        QStringList fields;
+        {
+            RuboStatement named(db, sql);
+            for (int c = 0; c < named.columnCount(); ++c)
+                fields << named.columnName(c);
+        }
+        QList<QPair<QString, Qt::SortOrder>> own;
+        for (const auto& key : orderKeys)
+            if (fields.contains(key.first, Qt::CaseInsensitive))
+                own.append(key);
+        result.orderBy = SqlOrderBy(own);
+    }
+    RuboStatement stmt(db, result.orderBy.isEmpty() ? sql
+                                                     : QStringLiteral("SELECT * FROM (") + sql + QStringLiteral(") ORDER BY ") + result.orderBy);
     const int columns = stmt.columnCount();
     for (int c = 0; c < columns; ++c)
         result.fields << stmt.columnName(c);

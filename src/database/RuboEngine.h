@@ -123,8 +123,11 @@ struct RuboRows
 {
     QStringList fields;
     QList<QList<QVariant>> rows;
+    QString orderBy;   // the ordering applied, empty for the statement's own
 };
-RuboRows ReadAllRows(RuboDatabase& db, const QString& sql);
+// The rows of `sql` sorted by those of `orderKeys` that its result has (in the language's
+// order); keys of fields it lacks are passed over.
+RuboRows ReadAllRows(RuboDatabase& db, const QString& sql, const QList<QPair<QString, Qt::SortOrder>>& orderKeys = {});
 
 // A query in the Jet manner: SQL text with bare-identifier parameters (`Zone_`, `filID`), opened
 // and walked row by row, fields read by name; an empty column reads as a null QVariant.

@@ -231,7 +231,7 @@ TfrmMain::TfrmMain(TdmMain& dm, QWidget* parent) : QMainWindow(parent), m_dm(dm)
     qryDetails = new SqlPagedModel(this);
     qryGroup = new SqlPagedModel(this);
     qryGroup->setHoldAllRows(true);
-    for (auto* worker : {&m_treeWorker, &m_totalsWorker, &m_sumsWorker}) {
+    for (auto* worker : {&m_treeWorker, &m_totalsWorker, &m_sumsWorker, &m_detailsWorker}) {
         *worker = std::make_unique<RuboWorker>(m_dm.databaseFile());
         // After the last result, once the worker counts itself idle.
         connect(worker->get(), &RuboWorker::finished, this, [this] { QTimer::singleShot(0, this, [this] { updateBusyCursor(); }); });
@@ -277,6 +277,7 @@ TfrmMain::~TfrmMain()
     m_treeWorker.reset();
     m_totalsWorker.reset();
     m_sumsWorker.reset();
+    m_detailsWorker.reset();
     if (m_busyCursor)
         QApplication::restoreOverrideCursor();
     m_treeHandlerAttached = false;
@@ -623,8 +624,11 @@ void TfrmMain::applyGroupOrder()
 
 void TfrmMain::grdDetailsGroupingChange(const QStringList& fields)
 {
+    // Until the list is counted the grid keeps the grouping; the count then decides.
+    if (m_detailRows < 0)
+        return;
     // Group rows need every row in memory, as sorting does, and so the same limit.
-    if (!fields.isEmpty() && !TpWait::During([this] { return EnableSorting(true); })) {
+    if (!fields.isEmpty() && !EnableSorting(true)) {
         grdDetails->setGroupedFields({});
         return;
     }
@@ -633,20 +637,21 @@ void TfrmMain::grdDetailsGroupingChange(const QStringList& fields)
 
 void TfrmMain::applyDetailOrder()
 {
-    applyOrder(*grdDetails, *qryDetails);
-}
-
-void TfrmMain::applyOrder(const DataGrid& grid, SqlPagedModel& query)
-{
-    if (!query.isOpen())
+    // Sorted or grouped, the list is read whole, on a worker: even a few calls may have to be
+    // searched among millions.
+    if (!qryDetails->isOpen() || (grdDetails->orderKeys().isEmpty() && !qryDetails->holdAllRows()))
         return;
-    // A column that this list lacks (a sums key of another node) keeps its sort for the next list.
-    QList<QPair<QString, Qt::SortOrder>> keys;
-    for (const auto& key : grid.orderKeys())
-        if (query.fieldIndex(key.first) >= 0)
-            keys.append(key);
-    if (!TpWait::During([&] { return query.setOrderBy(SqlOrderBy(keys)); }))
-        messageOk(query.lastError(), MsgKind::Information);
+    const QString sql = qryDetails->sql();
+    const QList<QPair<QString, Qt::SortOrder>> keys = grdDetails->orderKeys();
+    m_detailsWorker->run(
+        [this, sql, keys](RuboJob& job) {
+            RuboRows rows = ReadAllRows(job.db(), sql, keys);
+            job.deliver([this, sql, rows = std::move(rows)]() mutable {
+                qryDetails->setRows(sql, rows.orderBy, rows.fields, std::move(rows.rows));
+            });
+        },
+        [this](const QString& message) { listFailed(message); });
+    updateBusyCursor();
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -885,6 +890,7 @@ void TfrmMain::closeLists()
 {
     m_totalsWorker->cancel();
     m_sumsWorker->cancel();
+    m_detailsWorker->cancel();
     qryDetails->close();
     qryGroup->close();
     updateBusyCursor();
@@ -905,7 +911,10 @@ void TfrmMain::ShowDetails(const QString& nodeCondition)
         setStatusPanel(p, QString());
 
     // The first rows show at once; their count, the totals and the sums follow from the workers.
-    if (!TpWait::During([this] { return qryDetails->setQuery(m_dm.RuboDB().qtDatabase(), DetailSql(CurrentWhere), SqlPagedModel::kCountLater); })) {
+    m_detailRows = -1;
+    const bool opened = TpWait::During(
+        [this] { return qryDetails->setQuery(m_dm.RuboDB().qtDatabase(), DetailSql(CurrentWhere), SqlPagedModel::kCountLater); });
+    if (!opened) {
         messageOk(qryDetails->lastError(), MsgKind::Information);
         return;
     }
@@ -924,9 +933,10 @@ void TfrmMain::ShowDetails(const QString& nodeCondition)
 void TfrmMain::showTotals(const Totals& totals)
 {
     qryDetails->setRowCount(totals.Anzahl);
+    m_detailRows = totals.Anzahl;
     // The sort and grouping the user chose carry over to the next list as far as its size allows.
     if (!grdDetails->orderKeys().isEmpty()) {
-        if (TpWait::During([this] { return EnableSorting(true); })) {
+        if (EnableSorting(true)) {
             applyDetailOrder();
         } else {
             const QSignalBlocker blocker(grdDetails);
@@ -952,21 +962,9 @@ void TfrmMain::startSums()
     const QList<QPair<QString, Qt::SortOrder>> keys = grdGroup->orderKeys();
     m_sumsWorker->run(
         [this, sql, keys](RuboJob& job) {
-            // A column that this list lacks (a sums key of another node) keeps its sort for the next list.
-            QStringList fields;
-            {
-                RuboStatement named(job.db(), sql);
-                for (int c = 0; c < named.columnCount(); ++c)
-                    fields << named.columnName(c);
-            }
-            QList<QPair<QString, Qt::SortOrder>> own;
-            for (const auto& key : keys)
-                if (fields.contains(key.first, Qt::CaseInsensitive))
-                    own.append(key);
-            const QString order = SqlOrderBy(own);
-            RuboRows rows = ReadAllRows(job.db(), order.isEmpty() ? sql : QStringLiteral("SELECT * FROM (") + sql + QStringLiteral(") ORDER BY ") + order);
-            job.deliver([this, sql, order, rows = std::move(rows)]() mutable {
-                qryGroup->setRows(sql, order, rows.fields, std::move(rows.rows));
+            RuboRows rows = ReadAllRows(job.db(), sql, keys);
+            job.deliver([this, sql, rows = std::move(rows)]() mutable {
+                qryGroup->setRows(sql, rows.orderBy, rows.fields, std::move(rows.rows));
                 ShowGroupColumns();
             });
         },
@@ -981,13 +979,13 @@ void TfrmMain::listFailed(const QString& message)
 
 bool TfrmMain::isWorking() const
 {
-    return m_treeWorker->isBusy() || m_totalsWorker->isBusy() || m_sumsWorker->isBusy();
+    return m_treeWorker->isBusy() || m_totalsWorker->isBusy() || m_sumsWorker->isBusy() || m_detailsWorker->isBusy();
 }
 
 void TfrmMain::waitForWork()
 {
     while (isWorking()) {
-        for (RuboWorker* w : {m_treeWorker.get(), m_totalsWorker.get(), m_sumsWorker.get()})
+        for (RuboWorker* w : {m_treeWorker.get(), m_totalsWorker.get(), m_sumsWorker.get(), m_detailsWorker.get()})
             w->waitUntilIdle();
     }
     updateBusyCursor();
@@ -1030,12 +1028,14 @@ void TfrmMain::ShowGroupColumns()
 
 bool TfrmMain::EnableSorting(bool allow)
 {
-    if (allow && qryDetails->isOpen() && qryDetails->rowCount() > kSortLimit) {
+    if (allow && qryDetails->isOpen() && m_detailRows > kSortLimit) {
         setStatusText(QStringLiteral("Sortierung bei mehr als ") + QString::number(kSortLimit)
                       + QStringLiteral(" Einträgen nicht möglich."));
         allow = false;
     }
-    qryDetails->setHoldAllRows(allow);
+    // Holding all rows starts with the read in order, applyDetailOrder(); letting go is at once.
+    if (!allow)
+        qryDetails->setHoldAllRows(false);
     return allow;
 }
 
@@ -1043,7 +1043,10 @@ void TfrmMain::grdDetailsColumnClick(const QString& field)
 {
     // A plain click sorts by this column alone, Shift adds it to the columns sorted already.
     grdDetails->sortByClick(field, QGuiApplication::keyboardModifiers() & Qt::ShiftModifier);
-    if (!TpWait::During([this] { return EnableSorting(true); })) {
+    // Until the list is counted the grid keeps the sort; the count then decides.
+    if (m_detailRows < 0)
+        return;
+    if (!EnableSorting(true)) {
         grdDetails->setSortOrder(field, DataGrid::SortOrder::None);
         return;
     }

@@ -135,7 +135,6 @@ private:
     void toggleColumnChooser(bool open);
     void applyDetailOrder();
     void applyGroupOrder();
-    void applyOrder(const DataGrid& grid, SqlPagedModel& query);
     void showStatusNow();
     void showTree(const Gruppierung& gruppierung, std::shared_ptr<const GruppeTree> tree);
     void showTotals(const Totals& totals);
@@ -168,6 +167,8 @@ private:
     std::unique_ptr<RuboWorker> m_treeWorker;
     std::unique_ptr<RuboWorker> m_totalsWorker;
     std::unique_ptr<RuboWorker> m_sumsWorker;
+    std::unique_ptr<RuboWorker> m_detailsWorker;   // the detail list read whole, in order
+    qint64 m_detailRows = -1;                      // calls of the detail list, -1 while counted
     bool m_busyCursor = false;
 };
 
