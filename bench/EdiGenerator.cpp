@@ -204,12 +204,12 @@ int EdiGenerator::Random::pick(const std::vector<double>& cumulative)
 
 // ---------------------------------------------------------------------------------------------
 
-EdiGenerator::EdiGenerator(quint32 seed) : m_seed(seed)
+EdiGenerator::EdiGenerator(quint32 seed, int destinations) : m_seed(seed)
 {
     Random rng(seed);
     buildBranches(rng);
     buildZones();
-    buildDestinations(rng);
+    buildDestinations(rng, std::max(destinations, int(sizeof(kZones) / sizeof(kZones[0])) * 2));
     buildAssignments(rng);
     buildZoneDiscounts();
 }
@@ -253,9 +253,8 @@ void EdiGenerator::buildZones()
     }
 }
 
-void EdiGenerator::buildDestinations(Random& rng)
+void EdiGenerator::buildDestinations(Random& rng, int count)
 {
-    constexpr int kDestinations = 2000;
     double shareSum = 0;
     for (const ZoneSpec& s : kZones)
         shareSum += s.share;
@@ -263,11 +262,11 @@ void EdiGenerator::buildDestinations(Random& rng)
     std::vector<int> perZone;
     int assigned = 0;
     for (const ZoneSpec& s : kZones) {
-        const int n = std::max(2, int(kDestinations * s.share / shareSum));
+        const int n = std::max(2, int(count * s.share / shareSum));
         perZone.push_back(n);
         assigned += n;
     }
-    perZone[0] += kDestinations - assigned;
+    perZone[0] += count - assigned;
 
     for (size_t z = 0; z < perZone.size(); ++z) {
         const ZoneSpec& s = kZones[z];
@@ -524,7 +523,7 @@ qint64 PeakRssKb()
     return -1;
 }
 
-bool BuildCallDatabase(const QString& directory, qint64 calls, quint32 seed, QString* error)
+bool BuildCallDatabase(const QString& directory, qint64 calls, quint32 seed, QString* error, int destinations)
 {
     auto fail = [&](const QString& reason) {
         if (error)
@@ -536,7 +535,7 @@ bool BuildCallDatabase(const QString& directory, qint64 calls, quint32 seed, QSt
     const QString mdb = dir.filePath(TdmMain::defaultDatabaseName());
     if (QFileInfo::exists(mdb))
         return fail(QStringLiteral("Die Datenbank %1 gibt es schon.").arg(mdb));
-    const EdiGenerator generator(seed);
+    const EdiGenerator generator(seed, destinations);
     QString reason;
     if (!generator.writeEdiFile(edi, calls, {}, &reason))
         return fail(reason);

@@ -76,7 +76,9 @@ public:
         QString ias;
     };
 
-    explicit EdiGenerator(quint32 seed = kDefaultSeed);
+    static constexpr int kDefaultDestinations = 2000;
+    // `destinations` widens the company's calling: a large customer calls many more places.
+    explicit EdiGenerator(quint32 seed = kDefaultSeed, int destinations = kDefaultDestinations);
 
     quint32 seed() const { return m_seed; }
     const std::vector<Branch>& branches() const { return m_branches; }
@@ -115,7 +117,7 @@ public:
 private:
     void buildBranches(Random& rng);
     void buildZones();
-    void buildDestinations(Random& rng);
+    void buildDestinations(Random& rng, int count);
     void buildAssignments(Random& rng);
     void buildZoneDiscounts();
 
@@ -164,4 +166,4 @@ qint64 PeakRssKb();
 // imports the file into it through the real import. False, with the reason in *error, on any
 // message or failure.
 bool BuildCallDatabase(const QString& directory, qint64 calls, quint32 seed = EdiGenerator::kDefaultSeed,
-                       QString* error = nullptr);
+                       QString* error = nullptr, int destinations = EdiGenerator::kDefaultDestinations);

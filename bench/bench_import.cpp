@@ -1,7 +1,7 @@
 // Times the import of a generated ".edi" file against the sqlite3 shell's ".import" of the same
 // call lines as plain tab-separated text, in one run on the same disk.
 //
-//   bench_import [--calls N] [--keep DIR] [--seed S] [--short-dates] [--decimal-point]
+//   bench_import [--calls N] [--keep DIR] [--seed S] [--destinations D] [--short-dates] [--decimal-point]
 //                [--sql STATEMENT]...   (statements run on the fresh database before the import)
 //   bench_import --sizes 100000,1000000 [--keep DIR] ...   (one child process per size)
 
@@ -30,6 +30,7 @@ struct Args
     QList<qint64> sizes;
     QString keep;
     quint32 seed = EdiGenerator::kDefaultSeed;
+    int destinations = EdiGenerator::kDefaultDestinations;
     bool shortDates = false;
     bool decimalPoint = false;
     QStringList sql;   // run on the fresh database before the import (indexes to weigh)
@@ -61,6 +62,9 @@ bool parse(const QStringList& argv, Args& a, QString& error)
             a.keep = argv[++i];
         } else if (o == QLatin1String("--seed") && hasValue) {
             a.seed = argv[++i].toUInt();
+            a.passOn << o << argv[i];
+        } else if (o == QLatin1String("--destinations") && hasValue) {
+            a.destinations = argv[++i].toInt();
             a.passOn << o << argv[i];
         } else if (o == QLatin1String("--short-dates")) {
             a.shortDates = true;
@@ -172,7 +176,7 @@ int runOnce(const Args& a)
 
     QElapsedTimer t;
     t.start();
-    const EdiGenerator generator(a.seed);
+    const EdiGenerator generator(a.seed, a.destinations);
     EdiGenerator::Options options;
     options.shortDates = a.shortDates;
     options.decimalPoint = a.decimalPoint;

@@ -4,7 +4,7 @@
 // and until the totals and the sums list are there. A heartbeat timer on the window's thread
 // measures the longest time its event loop did not answer meanwhile.
 //
-//   bench_tree [--dir DIR] [--calls N] [--grouping TEXT] [--sql STATEMENT]...
+//   bench_tree [--dir DIR] [--calls N] [--destinations D] [--grouping TEXT] [--sql STATEMENT]...
 //
 // DIR holds RuboTool.mdb (as bench_import --keep DIR leaves it); without it, or when it has no
 // database, one with N calls (default 1,000,000) is built first.
@@ -106,6 +106,7 @@ int main(int argc, char** argv)
 
     QString dirPath;
     qint64 calls = 1000000;
+    int destinations = EdiGenerator::kDefaultDestinations;
     QString grouping = QStringLiteral("Zonen");
     QStringList sql;
     const QStringList args = app.arguments();
@@ -115,6 +116,8 @@ int main(int argc, char** argv)
             dirPath = args[++i];
         else if (args[i] == QLatin1String("--calls") && hasValue)
             calls = args[++i].toLongLong();
+        else if (args[i] == QLatin1String("--destinations") && hasValue)
+            destinations = args[++i].toInt();
         else if (args[i] == QLatin1String("--grouping") && hasValue)
             grouping = args[++i];
         else if (args[i] == QLatin1String("--sql") && hasValue)
@@ -143,7 +146,7 @@ int main(int argc, char** argv)
         QElapsedTimer t;
         t.start();
         QString error;
-        if (!BuildCallDatabase(dirPath, calls, EdiGenerator::kDefaultSeed, &error)) {
+        if (!BuildCallDatabase(dirPath, calls, EdiGenerator::kDefaultSeed, &error, destinations)) {
             std::fprintf(stderr, "bench_tree: %s\n", qPrintable(error));
             return 1;
         }

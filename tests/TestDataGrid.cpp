@@ -133,6 +133,7 @@ private Q_SLOTS:
     void pagingKeepsFewPages();
     void valuesFormattersAndNull();
     void orderingAndHoldingAllRows();
+    void countAndRowsFromElsewhere();
     void refusedStatements_data();
     void refusedStatements();
     void columnMappingAndVisibility();
@@ -235,6 +236,47 @@ void TestDataGrid::valuesFormattersAndNull()
     model.close();
     QCOMPARE(model.rowCount(), 0);
     QCOMPARE(model.columnCount(), 0);
+}
+
+void TestDataGrid::countAndRowsFromElsewhere()
+{
+    SqlPagedModel model;
+    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+    DataGrid grid;
+    grid.setColumns(detailColumns());
+    grid.setKeyField(QStringLiteral("ID"));
+    grid.setModel(&model);
+
+    // The first page at once, without counting; the count comes later and adds the rest.
+    QVERIFY(model.setQuery(m_big, QStringLiteral("SELECT * FROM t WHERE ID <= 1000"), SqlPagedModel::kCountLater));
+    QCOMPARE(model.rowCount(), SqlPagedModel::kPageRows);
+    QCOMPARE(model.fetchedRowCount(), qint64(SqlPagedModel::kPageRows));
+    QCOMPARE(grid.rows()->rowCount(), SqlPagedModel::kPageRows);
+    model.setRowCount(1000);
+    QCOMPARE(model.rowCount(), 1000);
+    QCOMPARE(grid.rows()->rowCount(), 1000);
+    QCOMPARE(model.value(999, QStringLiteral("ID")).toInt(), 1000);
+    model.setRowCount(10);   // the calls went meanwhile
+    QCOMPARE(model.rowCount(), 10);
+    QVERIFY(!model.value(10, 0).isValid());
+    // A first page that is not full is the whole list.
+    QVERIFY(model.setQuery(m_big, QStringLiteral("SELECT * FROM t WHERE ID <= 3"), SqlPagedModel::kCountLater));
+    QCOMPARE(model.rowCount(), 3);
+
+    // Rows read on another connection, in the grid's order, are held whole and grouped.
+    grid.setGroupedFields({QStringLiteral("Name")});
+    const QStringList fields = {QStringLiteral("ID"), QStringLiteral("Name")};
+    QList<QList<QVariant>> rows;
+    for (int i = 1; i <= 600; ++i)
+        rows.append({i, i <= 200 ? QStringLiteral("Graz") : QStringLiteral("Wien")});
+    QSignalSpy opened(&model, &SqlPagedModel::openChanged);
+    model.setRows(QStringLiteral("SELECT ID, Name FROM t"), QStringLiteral("Name"), fields, rows);
+    QCOMPARE(opened.count(), 1);
+    QVERIFY(model.holdAllRows() && model.isOpen());
+    QCOMPARE(model.rowCount(), 600);
+    QCOMPARE(model.orderBy(), QStringLiteral("Name"));
+    QCOMPARE(model.value(599, QStringLiteral("Name")).toString(), QStringLiteral("Wien"));
+    QCOMPARE(grid.rows()->rowCount(), 2);
 }
 
 void TestDataGrid::orderingAndHoldingAllRows()

@@ -8,6 +8,12 @@
 
 #include <memory>
 
+#ifdef Q_OS_LINUX
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+#endif
+
 namespace {
 
 std::atomic<int> workerSerial{0};
@@ -103,6 +109,11 @@ void RuboWorker::post(quint64 generation, std::function<void()> result)
 
 void RuboWorker::loop()
 {
+#ifdef Q_OS_LINUX
+    // On a machine with few cores the window's thread comes first; a nice value of its own for
+    // this thread is what Linux offers (QThread's priorities do nothing under its normal policy).
+    setpriority(PRIO_PROCESS, id_t(syscall(SYS_gettid)), 5);
+#endif
     std::unique_ptr<RuboDatabase> db;
     Interruption interruption{&m_generation, 0};
     for (;;) {

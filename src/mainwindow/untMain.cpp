@@ -714,12 +714,6 @@ QString TfrmMain::statusHint() const
     return m_hint;
 }
 
-void TfrmMain::showStatusNow()
-{
-    if (isVisible())
-        panelLabel(StatusPanel::Text)->repaint();
-}
-
 bool TfrmMain::eventFilter(QObject* watched, QEvent* event)
 {
     // Installed on the application: the cheap test of the event's type comes first.

@@ -135,7 +135,6 @@ private:
     void toggleColumnChooser(bool open);
     void applyDetailOrder();
     void applyGroupOrder();
-    void showStatusNow();
     void showTree(const Gruppierung& gruppierung, std::shared_ptr<const GruppeTree> tree);
     void showTotals(const Totals& totals);
     void startSums();
