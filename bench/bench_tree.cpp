@@ -227,6 +227,10 @@ int main(int argc, char** argv)
         heartbeat.restart();
         t.restart();
         w.trvGruppe->setCurrentIndex(node);
+        // The first page comes from a worker: the first screen is there when its first row is.
+        const SqlPagedModel* details = w.qryDetails;
+        while (!details->data(details->index(0, 0), Qt::EditRole).isValid() && (details->rowCount() > 0 || w.isWorking()))
+            app.processEvents();
         readFirstRows(w.qryDetails, 30);
         const double firstRows = t.nsecsElapsed() / 1e9;
         w.waitForWork();
@@ -245,6 +249,13 @@ int main(int argc, char** argv)
             largest = model->index(i, 0, root);
     const Selection nodeSelect = select(largest);
     const QString largestText = largest.data().toString();
+    // And the smallest: few calls spread over the whole table, which the first page has to find.
+    QModelIndex smallest = model->index(0, 0, root);
+    for (int i = 1; i < model->rowCount(root); ++i)
+        if (model->rowCount(model->index(i, 0, root)) < model->rowCount(smallest))
+            smallest = model->index(i, 0, root);
+    const Selection rareSelect = select(smallest);
+    const QString smallestText = smallest.data().toString();
 
     // The root's statements alone in the shell, as the baseline of a selection.
     const QString rootSums = GroupSql(SelectNode(*g, QStringList()).sumColumns, QString());
@@ -279,6 +290,7 @@ int main(int argc, char** argv)
     print("tree: window blocked s:", seconds(treeBlocked) + QStringLiteral(" (target <= 0.2)"));
     print("root selection s:", selection(rootSelect));
     print("level-1 node selection s:", selection(nodeSelect) + QStringLiteral(" ") + largestText);
+    print("small level-1 node selection s:", selection(rareSelect) + QStringLiteral(" ") + smallestText);
     print("  root: totals, sums sqlite3 shell s:", seconds(shellTotals) + QStringLiteral(", ") + seconds(shellSums));
     print("Beenden during a tree s:", seconds(endSeconds));
     print("peak RSS after tree KiB:", QString::number(rssTree));

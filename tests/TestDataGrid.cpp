@@ -134,6 +134,7 @@ private Q_SLOTS:
     void valuesFormattersAndNull();
     void orderingAndHoldingAllRows();
     void countAndRowsFromElsewhere();
+    void pagesReadElsewhere();
     void refusedStatements_data();
     void refusedStatements();
     void columnMappingAndVisibility();
@@ -277,6 +278,58 @@ void TestDataGrid::countAndRowsFromElsewhere()
     QCOMPARE(model.orderBy(), QStringLiteral("Name"));
     QCOMPARE(model.value(599, QStringLiteral("Name")).toString(), QStringLiteral("Wien"));
     QCOMPARE(grid.rows()->rowCount(), 2);
+}
+
+void TestDataGrid::pagesReadElsewhere()
+{
+    SqlPagedModel model;
+    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+    struct Request
+    {
+        quint64 token;
+        int page;
+        QString sql;
+    };
+    QList<Request> asked;
+    model.setPageReader([&](quint64 token, int page, const QString& sql) { asked.append({token, page, sql}); });
+    // The rows a reader would hand back for a request, read here for the test.
+    const auto answer = [&](const Request& r) {
+        QSqlQuery q(m_big);
+        QList<QList<QVariant>> rows;
+        if (q.exec(r.sql))
+            while (q.next())
+                rows.append({q.value(0), q.value(1), q.value(2), q.value(3)});
+        model.deliverPage(r.token, r.page, rows);
+    };
+
+    // Not even the first page is read here: the list opens empty and the page brings its rows.
+    QVERIFY(model.setQuery(m_big, QStringLiteral("SELECT * FROM t WHERE ID <= 1000"), SqlPagedModel::kCountLater));
+    QCOMPARE(model.rowCount(), 0);
+    QCOMPARE(asked.size(), 1);
+    QCOMPARE(asked[0].page, 0);
+    answer(asked[0]);
+    QCOMPARE(model.rowCount(), SqlPagedModel::kPageRows);
+    QCOMPARE(model.data(model.index(5, 0)).toString(), QStringLiteral("6"));
+    model.setRowCount(1000);
+
+    // A row the view shows from a page not held: empty now, asked for once, there once delivered.
+    QSignalSpy changed(&model, &QAbstractItemModel::dataChanged);
+    QCOMPARE(model.data(model.index(700, 0)).toString(), QString());
+    QCOMPARE(model.data(model.index(701, 0)).toString(), QString());
+    QCOMPARE(asked.size(), 2);
+    QCOMPARE(asked[1].page, 2);
+    answer(asked[1]);
+    QCOMPARE(changed.count(), 1);
+    QCOMPARE(model.data(model.index(700, 0)).toString(), QStringLiteral("701"));
+    QCOMPARE(model.fetchedRowCount(), qint64(2 * SqlPagedModel::kPageRows));
+
+    // A page asked for under another order arrives too late and is dropped; value() reads at once.
+    QCOMPARE(model.data(model.index(300, 0)).toString(), QString());
+    const Request stale = asked.last();
+    QVERIFY(model.setOrderBy(QStringLiteral("ID DESC")));
+    answer(stale);
+    QCOMPARE(changed.count(), 1);
+    QCOMPARE(model.value(300, 0).toInt(), 700);
 }
 
 void TestDataGrid::orderingAndHoldingAllRows()

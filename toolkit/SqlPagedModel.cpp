@@ -105,8 +105,14 @@ bool SqlPagedModel::setQuery(const QSqlDatabase& db, const QString& sql, qint64 
         m_open = true;
         rebuildColumnSettings();
         if (countLater) {
-            ok = loadPage(0);
-            m_rowCount = ok ? m_pages.value(0).size() : 0;
+            m_countKnown = false;
+            if (m_reader) {
+                m_rowCount = 0;
+                requestPage(0);
+            } else {
+                ok = loadPage(0);
+                m_rowCount = ok ? m_pages.value(0).size() : 0;
+            }
         }
         if (m_holdAll) {
             ok = loadAllRows();
@@ -131,7 +137,10 @@ bool SqlPagedModel::setQuery(const QSqlDatabase& db, const QString& sql, qint64 
 void SqlPagedModel::setRowCount(qint64 rows)
 {
     rows = qMax<qint64>(0, rows);
-    if (!m_open || m_holdAll || rows == m_rowCount)
+    if (!m_open || m_holdAll)
+        return;
+    m_countKnown = true;
+    if (rows == m_rowCount)
         return;
     const int first = int(qMin<qint64>(qMin(rows, m_rowCount), INT_MAX));
     const int last = int(qMin<qint64>(qMax(rows, m_rowCount), INT_MAX)) - 1;
@@ -180,8 +189,31 @@ void SqlPagedModel::close()
         Q_EMIT openChanged(false);
 }
 
+void SqlPagedModel::deliverPage(quint64 token, int page, QList<QList<QVariant>> rows)
+{
+    if (token != m_token || !m_open || m_holdAll)
+        return;
+    if (m_pendingPage == page)
+        m_pendingPage = -1;
+    const int count = int(rows.size());
+    storePage(page, std::move(rows));
+    // The first page of a list not yet counted brings its first rows.
+    if (!m_countKnown && page == 0 && count > m_rowCount) {
+        beginInsertRows(QModelIndex(), int(m_rowCount), count - 1);
+        m_rowCount = count;
+        endInsertRows();
+    }
+    const int first = page * kPageRows;
+    const int last = int(qMin<qint64>(m_rowCount, qint64(first) + count)) - 1;
+    if (last >= first && columnCount() > 0)
+        Q_EMIT dataChanged(index(first, 0), index(last, columnCount() - 1));
+}
+
 void SqlPagedModel::forgetRows()
 {
+    ++m_token;
+    m_pendingPage = -1;
+    m_countKnown = true;
     clearPages();
     m_open = false;
     m_fields = m_closedFields;
@@ -210,6 +242,8 @@ bool SqlPagedModel::setOrderBy(const QString& orderBy)
     Q_EMIT layoutAboutToBeChanged();
     const QString oldOrder = m_orderBy;
     m_orderBy = order;
+    ++m_token;
+    m_pendingPage = -1;
     clearPages();
     bool ok = true;
     if (m_holdAll && !loadAllRows()) {
@@ -313,14 +347,17 @@ QVariant SqlPagedModel::data(const QModelIndex& index, int role) const
     const int column = index.column();
     switch (role) {
     case Qt::DisplayRole: {
-        const QVariant v = value(index.row(), column);
+        const QList<QVariant>* values = shownRow(index.row());
+        const QVariant v = values && column < values->size() ? values->at(column) : QVariant();
         if (v.isNull())
             return QString();
         const auto& formatter = m_columnFormatters.value(column);
         return formatter ? formatter(v) : v.toString();
     }
-    case Qt::EditRole:
-        return value(index.row(), column);
+    case Qt::EditRole: {
+        const QList<QVariant>* values = shownRow(index.row());
+        return values && column < values->size() ? values->at(column) : QVariant();
+    }
     case Qt::TextAlignmentRole: {
         const int alignment = m_columnAlignments.value(column);
         return alignment ? QVariant(alignment) : QVariant();
@@ -358,13 +395,50 @@ const QList<QVariant>* SqlPagedModel::rowAt(int row) const
     return inPage < rows.size() ? &rows.at(inPage) : nullptr;
 }
 
+const QList<QVariant>* SqlPagedModel::shownRow(int row) const
+{
+    if (!m_reader || m_holdAll)
+        return rowAt(row);
+    if (!m_open || row < 0 || row >= m_rowCount)
+        return nullptr;
+    const int page = row / kPageRows;
+    if (!m_pages.contains(page)) {
+        requestPage(page);
+        return nullptr;
+    }
+    return rowAt(row);
+}
+
+void SqlPagedModel::requestPage(int page) const
+{
+    // One page at a time, the last one asked for: a view that scrolls on wants only where it is.
+    if (m_pendingPage == page)
+        return;
+    m_pendingPage = page;
+    m_reader(m_token, page, pageSql(page));
+}
+
+QString SqlPagedModel::pageSql(int page) const
+{
+    // Concatenated, not arg()-chained: the statement itself may hold "%1" in a LIKE pattern.
+    return selectText() + QStringLiteral(" LIMIT ") + QString::number(kPageRows) + QStringLiteral(" OFFSET ")
+        + QString::number(qint64(page) * kPageRows);
+}
+
+void SqlPagedModel::storePage(int page, QList<QList<QVariant>> rows) const
+{
+    m_fetchedRows += rows.size();
+    m_pages.insert(page, std::move(rows));
+    m_pageOrder.removeOne(page);
+    m_pageOrder.append(page);
+    trimCache();
+}
+
 bool SqlPagedModel::loadPage(int page) const
 {
     QSqlQuery query(m_db);
     query.setForwardOnly(true);
-    // Concatenated, not arg()-chained: the statement itself may hold "%1" in a LIKE pattern.
-    const QString sql = selectText() + QStringLiteral(" LIMIT ") + QString::number(kPageRows)
-                        + QStringLiteral(" OFFSET ") + QString::number(qint64(page) * kPageRows);
+    const QString sql = pageSql(page);
     if (!query.exec(sql)) {
         m_lastError = query.lastError().text();
         return false;
@@ -375,10 +449,7 @@ bool SqlPagedModel::loadPage(int page) const
     while (query.next()) {
         rows.append(currentRow(query, columns));
     }
-    m_fetchedRows += rows.size();
-    m_pages.insert(page, std::move(rows));
-    m_pageOrder.append(page);
-    trimCache();
+    storePage(page, std::move(rows));
     return true;
 }
 

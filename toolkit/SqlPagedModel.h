@@ -32,6 +32,14 @@ public:
     bool setQuery(const QSqlDatabase& db, const QString& sql, qint64 rowCount = -1);
     // The number of rows, counted elsewhere, of a statement opened with kCountLater.
     void setRowCount(qint64 rows);
+
+    // With a reader, the pages a view shows (and the first page of kCountLater) are read by it,
+    // away from this thread, and handed back through deliverPage() with the token it was given;
+    // a view shows their rows empty meanwhile. value() still reads a missing page at once.
+    using PageReader = std::function<void(quint64 token, int page, const QString& pageSql)>;
+    void setPageReader(PageReader reader) { m_reader = std::move(reader); }
+    // A page of the statement that `token` names; pages of an older statement or order are dropped.
+    void deliverPage(quint64 token, int page, QList<QList<QVariant>> rows);
     // Shows rows read elsewhere (on a worker's connection) as the result of `sql` in the order
     // `orderBy`, held in full. The connection of the last setQuery() stays for later pages;
     // without one, setOrderBy() refuses.
@@ -76,7 +84,11 @@ Q_SIGNALS:
 
 private:
     const QList<QVariant>* rowAt(int row) const;
+    const QList<QVariant>* shownRow(int row) const;   // asks the reader for a missing page
+    void requestPage(int page) const;
+    QString pageSql(int page) const;
     bool loadPage(int page) const;
+    void storePage(int page, QList<QList<QVariant>> rows) const;
     bool loadAllRows() const;
     QString selectText() const;
     void clearPages() const;
@@ -101,4 +113,8 @@ private:
     mutable QHash<int, QList<QList<QVariant>>> m_pages;
     mutable QList<int> m_pageOrder;   // least recently used first
     mutable qint64 m_fetchedRows = 0;
+    PageReader m_reader;
+    quint64 m_token = 0;            // changes with every statement and order
+    mutable int m_pendingPage = -1; // asked of the reader and not yet delivered
+    bool m_countKnown = true;
 };

@@ -231,7 +231,7 @@ TfrmMain::TfrmMain(TdmMain& dm, QWidget* parent) : QMainWindow(parent), m_dm(dm)
     qryDetails = new SqlPagedModel(this);
     qryGroup = new SqlPagedModel(this);
     qryGroup->setHoldAllRows(true);
-    for (auto* worker : {&m_treeWorker, &m_totalsWorker, &m_sumsWorker, &m_detailsWorker}) {
+    for (auto* worker : {&m_treeWorker, &m_totalsWorker, &m_sumsWorker, &m_detailsWorker, &m_pagesWorker}) {
         *worker = std::make_unique<RuboWorker>(m_dm.databaseFile());
         // After the last result, once the worker counts itself idle.
         connect(worker->get(), &RuboWorker::finished, this, [this] { QTimer::singleShot(0, this, [this] { updateBusyCursor(); }); });
@@ -269,6 +269,18 @@ TfrmMain::TfrmMain(TdmMain& dm, QWidget* parent) : QMainWindow(parent), m_dm(dm)
     setOutputCommandsEnabled(false);
 
     connect(qryDetails, &SqlPagedModel::openChanged, this, [this](bool open) { setOutputCommandsEnabled(open); });
+    // Even the first page of a node may have to be searched for among millions of calls.
+    qryDetails->setPageReader([this](quint64 token, int page, const QString& sql) {
+        m_pagesWorker->run(
+            [this, token, page, sql](RuboJob& job) {
+                RuboRows rows = ReadAllRows(job.db(), sql);
+                job.deliver([this, token, page, rows = std::move(rows)]() mutable {
+                    qryDetails->deliverPage(token, page, std::move(rows.rows));
+                });
+            },
+            [this](const QString& message) { listFailed(message); });
+        updateBusyCursor();
+    });
 }
 
 TfrmMain::~TfrmMain()
@@ -278,6 +290,7 @@ TfrmMain::~TfrmMain()
     m_totalsWorker.reset();
     m_sumsWorker.reset();
     m_detailsWorker.reset();
+    m_pagesWorker.reset();
     if (m_busyCursor)
         QApplication::restoreOverrideCursor();
     m_treeHandlerAttached = false;
@@ -885,6 +898,7 @@ void TfrmMain::closeLists()
     m_totalsWorker->cancel();
     m_sumsWorker->cancel();
     m_detailsWorker->cancel();
+    m_pagesWorker->cancel();
     qryDetails->close();
     qryGroup->close();
     updateBusyCursor();
@@ -973,14 +987,17 @@ void TfrmMain::listFailed(const QString& message)
 
 bool TfrmMain::isWorking() const
 {
-    return m_treeWorker->isBusy() || m_totalsWorker->isBusy() || m_sumsWorker->isBusy() || m_detailsWorker->isBusy();
+    for (const auto* worker : {&m_treeWorker, &m_totalsWorker, &m_sumsWorker, &m_detailsWorker, &m_pagesWorker})
+        if ((*worker)->isBusy())
+            return true;
+    return false;
 }
 
 void TfrmMain::waitForWork()
 {
     while (isWorking()) {
-        for (RuboWorker* w : {m_treeWorker.get(), m_totalsWorker.get(), m_sumsWorker.get(), m_detailsWorker.get()})
-            w->waitUntilIdle();
+        for (auto* worker : {&m_treeWorker, &m_totalsWorker, &m_sumsWorker, &m_detailsWorker, &m_pagesWorker})
+            (*worker)->waitUntilIdle();
     }
     updateBusyCursor();
 }

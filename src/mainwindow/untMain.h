@@ -167,6 +167,7 @@ private:
     std::unique_ptr<RuboWorker> m_totalsWorker;
     std::unique_ptr<RuboWorker> m_sumsWorker;
     std::unique_ptr<RuboWorker> m_detailsWorker;   // the detail list read whole, in order
+    std::unique_ptr<RuboWorker> m_pagesWorker;     // the pages of the detail list a view shows
     qint64 m_detailRows = -1;                      // calls of the detail list, -1 while counted
     bool m_busyCursor = false;
 };
