@@ -654,13 +654,20 @@ void TfrmMain::applyDetailOrder()
     // searched among millions.
     if (!qryDetails->isOpen() || (grdDetails->orderKeys().isEmpty() && !qryDetails->holdAllRows()))
         return;
-    const QString sql = qryDetails->sql();
-    const QList<QPair<QString, Qt::SortOrder>> keys = grdDetails->orderKeys();
-    m_detailsWorker->run(
-        [this, sql, keys](RuboJob& job) {
+    readWhole(*m_detailsWorker, *qryDetails, qryDetails->sql(), *grdDetails, {});
+}
+
+void TfrmMain::readWhole(RuboWorker& worker, SqlPagedModel& list, const QString& sql, const DataGrid& grid,
+                         std::function<void()> then)
+{
+    const QList<QPair<QString, Qt::SortOrder>> keys = grid.orderKeys();
+    worker.run(
+        [this, &list, sql, keys, then](RuboJob& job) {
             RuboRows rows = ReadAllRows(job.db(), sql, keys);
-            job.deliver([this, sql, rows = std::move(rows)]() mutable {
-                qryDetails->setRows(sql, rows.orderBy, rows.fields, std::move(rows.rows));
+            job.deliver([&list, sql, then, rows = std::move(rows)]() mutable {
+                list.setRows(sql, rows.orderBy, rows.fields, std::move(rows.rows));
+                if (then)
+                    then();
             });
         },
         [this](const QString& message) { listFailed(message); });
@@ -966,17 +973,7 @@ void TfrmMain::showTotals(const Totals& totals)
 
 void TfrmMain::startSums()
 {
-    const QString sql = GroupSql(SumColumns, CurrentWhere);
-    const QList<QPair<QString, Qt::SortOrder>> keys = grdGroup->orderKeys();
-    m_sumsWorker->run(
-        [this, sql, keys](RuboJob& job) {
-            RuboRows rows = ReadAllRows(job.db(), sql, keys);
-            job.deliver([this, sql, rows = std::move(rows)]() mutable {
-                qryGroup->setRows(sql, rows.orderBy, rows.fields, std::move(rows.rows));
-                ShowGroupColumns();
-            });
-        },
-        [this](const QString& message) { listFailed(message); });
+    readWhole(*m_sumsWorker, *qryGroup, GroupSql(SumColumns, CurrentWhere), *grdGroup, [this] { ShowGroupColumns(); });
 }
 
 void TfrmMain::listFailed(const QString& message)

@@ -8,6 +8,7 @@
 #include <QStringList>
 #include <QVector>
 
+#include <functional>
 #include <memory>
 
 class QAction;
@@ -138,6 +139,9 @@ private:
     void showTree(const Gruppierung& gruppierung, std::shared_ptr<const GruppeTree> tree);
     void showTotals(const Totals& totals);
     void startSums();
+    // Reads `sql` whole on `worker`, in the order of `grid`, into `list`; `then` follows on arrival.
+    void readWhole(RuboWorker& worker, SqlPagedModel& list, const QString& sql, const DataGrid& grid,
+                   std::function<void()> then);
     void listFailed(const QString& message);
     void settleBeforeWriting();
     void updateBusyCursor();
