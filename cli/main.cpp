@@ -2,6 +2,7 @@
 #include "database/Messages.h"
 #include "database/UserInterface.h"
 #include "import/ImportDriver.h"
+#include "import/Recalculation.h"
 #include "database/dmlMain.h"
 
 #include <QFile>
@@ -66,7 +67,9 @@ int usage()
     err() << "Aufruf: rubotool [--db DATEI] [--create] info\n"
              "        rubotool [--db DATEI] [--create] import [--on-bad-line=skip|stop] DATEI...\n"
              "        rubotool [--db DATEI] sample-data\n"
-             "--create legt eine fehlende Datenbank neu an; sample-data tut das immer.\n";
+             "        rubotool [--db DATEI] recalc\n"
+             "--create legt eine fehlende Datenbank neu an; sample-data tut das immer.\n"
+             "recalc berechnet alle gespeicherten Anrufe mit den aktuellen Stammdaten neu.\n";
     return 2;
 }
 
@@ -80,6 +83,7 @@ int commandInfo(TdmMain& dm)
 } // namespace
 
 int runImportCommand(TdmMain& dm, const QStringList& args, CliUi& ui);
+int runRecalcCommand(TdmMain& dm);
 int runSampleDataCommand(TdmMain& dm);
 
 int main(int argc, char** argv)
@@ -102,7 +106,8 @@ int main(int argc, char** argv)
     if (args.isEmpty())
         return usage();
     const QString command = args.takeFirst();
-    if (command != QLatin1String("info") && command != QLatin1String("import") && command != QLatin1String("sample-data"))
+    if (command != QLatin1String("info") && command != QLatin1String("import") && command != QLatin1String("sample-data")
+        && command != QLatin1String("recalc"))
         return usage();
     // A mistyped --db must not end in a new, empty database that the calls silently go into.
     if (!create && command != QLatin1String("sample-data") && !QFileInfo::exists(dbFile)) {
@@ -122,6 +127,8 @@ int main(int argc, char** argv)
             return commandInfo(dm);
         if (command == QLatin1String("sample-data"))
             return runSampleDataCommand(dm);
+        if (command == QLatin1String("recalc"))
+            return runRecalcCommand(dm);
         return runImportCommand(dm, args, ui);
     } catch (const RuboError& e) {
         err() << "rubotool: " << e.message() << Qt::endl;
@@ -168,4 +175,13 @@ int runSampleDataCommand(TdmMain& dm)
     transaction.commit();
     out() << "Beispiel-Stammdaten eingetragen." << Qt::endl;
     return 0;
+}
+
+int runRecalcCommand(TdmMain& dm)
+{
+    const RecalcOutcome outcome = RecalculateEGN(dm.RuboDB(), dm.referenceLists());
+    if (!outcome.error.isEmpty())
+        err() << "rubotool: " << outcome.error << Qt::endl;
+    out() << RecalcEndTexts(outcome).constLast() << Qt::endl;
+    return outcome.failed == 0 && outcome.error.isEmpty() ? 0 : 1;
 }

@@ -602,6 +602,25 @@ double ParseNumber(const QString& text)
     return ParseNumber(QStringView(text));
 }
 
+bool TryParseInt32(QStringView text, qint32& value)
+{
+    text = trimmedView(text);
+    const qint32 parsed = ParseIntOrZero(text);
+    // ParseIntOrZero answers 0 for anything it cannot read: only a written zero is one.
+    if (parsed == 0) {
+        qsizetype pos = 0;
+        if (pos < text.size() && (text[pos] == QLatin1Char('+') || text[pos] == QLatin1Char('-')))
+            ++pos;
+        if (pos == text.size())
+            return false;
+        for (; pos < text.size(); ++pos)
+            if (text[pos] != QLatin1Char('0'))
+                return false;
+    }
+    value = parsed;
+    return true;
+}
+
 qint32 ParseIntOrZero(QStringView text)
 {
     // Blanks around the number are padding of fixed-width fields, not a different value.
@@ -765,9 +784,8 @@ double ParseDateLenient(const QString& text, int defaultYear, int defaultMonth, 
     return serial;
 }
 
-double ParseTimeLenient(const QString& text, QString* output)
+double ParseTimeLenient(const QString& text, QString* output, const QTime& now)
 {
-    const QTime now = QTime::currentTime();
     int hour = now.hour();
     int minute = now.minute();
     int second = 0;

@@ -48,6 +48,8 @@ double ParseNumber(QStringView text);
 bool TryParseNumber(QStringView text, double& value);
 // Whole number, 0 when the text is no whole number (the carrier's extension, duration, zone code).
 qint32 ParseIntOrZero(QStringView text);
+// A signed whole number of 32 bits between optional blanks; false (value untouched) otherwise.
+bool TryParseInt32(QStringView text, qint32& value);
 
 double ParseShortDate(const QString& text);   // 0 on any failure
 double ParseTime(const QString& text);        // 0 on any failure
@@ -57,7 +59,8 @@ double ParseDateTime(const QString& text);    // throws RuboError on failure
 double ParseCompactDateTime(QStringView dateText, QStringView timeText);
 double ParseDateLenient(const QString& text, int defaultYear, int defaultMonth, int defaultDay,
                         QString* output = nullptr);
-double ParseTimeLenient(const QString& text, QString* output = nullptr);
+// Missing hour and minute come from `now`; the filter dialog passes the clock's time.
+double ParseTimeLenient(const QString& text, QString* output = nullptr, const QTime& now = QTime::currentTime());
 
 // Halves go to the even neighbour (2.5 gives 2, 3.5 gives 4), as the runtime's Round and Jet's
 // CLng do; VariantToInt and CLng share it.

@@ -24,8 +24,9 @@ void emptyText(QString& s)
         s.clear();
 }
 
-// The decimal text of an extension in a caller's buffer: the cost-centre lookup runs per call.
-QStringView decimalText(qint32 value, char16_t (&buffer)[12])
+} // namespace
+
+QStringView DecimalText(qint32 value, char16_t (&buffer)[12])
 {
     qint64 v = value;
     const bool negative = v < 0;
@@ -40,6 +41,8 @@ QStringView decimalText(qint32 value, char16_t (&buffer)[12])
         buffer[--pos] = u'-';
     return QStringView(buffer + pos, 12 - pos);
 }
+
+namespace {
 
 const QString kNoBranch = QStringLiteral("x");
 const QString kBusinessTime = QStringLiteral("GZ");
@@ -101,7 +104,7 @@ void TEGN::Derive(ReferenceLists& lists)
 
     // 2. Cost centre of the extension at the time of the call.
     char16_t buffer[12];
-    lists.FindKostenstelle(FilialeID, decimalText(Nebenstelle, buffer), BeginZeit, Kostenstelle);
+    lists.FindKostenstelle(FilialeID, DecimalText(Nebenstelle, buffer), BeginZeit, Kostenstelle);
 
     // 3.-6. End time, amounts, business-time class.
     checkAmount(Betrag, kMaxAmount);
@@ -223,7 +226,7 @@ void TblEGN::Append(const TEGN& egn, QString& stage)
     // Every parameter is bound anew for each call, so no binding outlives its buffer.
     char16_t digits[12];
     // The TEXT column would turn a bound number into its decimal text row by row; hand it over.
-    const QStringView texts[kTextFieldCount] = {egn.ANummer, decimalText(egn.Nebenstelle, digits), egn.BNummer,
+    const QStringView texts[kTextFieldCount] = {egn.ANummer, DecimalText(egn.Nebenstelle, digits), egn.BNummer,
                                                 egn.Zone, egn.Ziel, egn.Kostenstelle, egn.IAS, egn.FilialeID,
                                                 egn.GZ, egn.UniqueCallID};
     qsizetype needed = 1;

@@ -10,6 +10,10 @@ struct RuboColumn;
 class RuboDatabase;
 class RuboStatement;
 
+// The decimal text of an extension in a caller's buffer, without leading zeros: the cost-centre
+// lookup and the writes of every call use it.
+QStringView DecimalText(qint32 value, char16_t (&buffer)[12]);
+
 // One call on its way into table EGN; filled by a reader, completed by "berechne EGN".
 struct TEGN
 {

@@ -4,6 +4,7 @@
 
 namespace {
 RuboUi* g_installed = nullptr;
+thread_local RuboUi* t_installed = nullptr;
 
 ConsoleUi& fallbackUi()
 {
@@ -20,7 +21,14 @@ void printLine(const QString& text)
 
 RuboUi* RuboUi::current()
 {
+    if (t_installed)
+        return t_installed;
     return g_installed ? g_installed : &fallbackUi();
+}
+
+void RuboUi::installForThisThread(RuboUi* ui)
+{
+    t_installed = ui;
 }
 
 void RuboUi::install(RuboUi* ui)

@@ -29,9 +29,11 @@ public:
 
     void setStatusText(const QString& text) { setStatusPanel(StatusPanel::Text, text); }
 
-    // The one interface in force; the programs and the tests install theirs at start.
+    // The one interface in force; the programs and the tests install theirs at start. A thread
+    // of its own (a worker) may install one that hands everything to the window's thread.
     static RuboUi* current();
     static void install(RuboUi* ui);
+    static void installForThisThread(RuboUi* ui);
 };
 
 // Used when nobody installed an interface: messages go to standard error, questions answer No.

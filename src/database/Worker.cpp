@@ -1,6 +1,7 @@
 #include "database/Worker.h"
 
 #include "database/RuboEngine.h"
+#include "database/UserInterface.h"
 
 #include <QCoreApplication>
 #include <QThread>
@@ -33,6 +34,40 @@ int interruptIfSuperseded(void* context)
     const auto* i = static_cast<const Interruption*>(context);
     return i->generation->load() != i->mine ? 1 : 0;
 }
+
+// What the core running on a worker shows goes to the interface of the worker's owner thread.
+// Messages and status texts do not wait for it; a question does, so the owner must not wait
+// for a worker that may ask one.
+class ForwardingUi : public RuboUi
+{
+public:
+    explicit ForwardingUi(QObject* owner) : m_owner(owner) {}
+
+    void setStatusPanel(StatusPanel panel, const QString& text) override
+    {
+        QMetaObject::invokeMethod(m_owner, [panel, text] { RuboUi::current()->setStatusPanel(panel, text); }, Qt::QueuedConnection);
+    }
+    void clearStatusPanels() override
+    {
+        QMetaObject::invokeMethod(m_owner, [] { RuboUi::current()->clearStatusPanels(); }, Qt::QueuedConnection);
+    }
+    void messageOk(const QString& text, MsgKind kind) override
+    {
+        QMetaObject::invokeMethod(m_owner, [text, kind] { RuboUi::current()->messageOk(text, kind); }, Qt::QueuedConnection);
+    }
+    bool askYesNo(const QString& text) override
+    {
+        bool yes = false;
+        QMetaObject::invokeMethod(m_owner, [text, &yes] { yes = RuboUi::current()->askYesNo(text); },
+                                  Qt::BlockingQueuedConnection);
+        return yes;
+    }
+    void processEvents() override {}
+    void setWaitCursor(bool) override {}
+
+private:
+    QObject* m_owner;
+};
 
 } // namespace
 
@@ -114,6 +149,8 @@ void RuboWorker::loop()
     // this thread is what Linux offers (QThread's priorities do nothing under its normal policy).
     setpriority(PRIO_PROCESS, id_t(syscall(SYS_gettid)), 5);
 #endif
+    ForwardingUi ui(this);
+    RuboUi::installForThisThread(&ui);
     std::unique_ptr<RuboDatabase> db;
     Interruption interruption{&m_generation, 0};
     for (;;) {
@@ -153,4 +190,5 @@ void RuboWorker::loop()
     }
     // The connection belongs to this thread; it is closed here, before the thread ends.
     db.reset();
+    RuboUi::installForThisThread(nullptr);
 }

@@ -1,5 +1,6 @@
 #include "database/dmlMain.h"
 
+#include "database/Conversions.h"
 #include "database/Messages.h"
 #include "database/Schema.h"
 #include "database/SqlText.h"
@@ -136,6 +137,18 @@ int TdmMain::GeladeneDateiAdd(const QString& path, const QString& origin)
 int TdmMain::GeladeneDateiSetAnzahlEGN(int dateiId, int count)
 {
     return m_db.execute(QStringLiteral("UPDATE GeladeneDateien SET AnzahlEGN = %1 WHERE DateiID = %2").arg(count).arg(dateiId));
+}
+
+QList<GeladeneDatei> TdmMain::GeladeneDateien()
+{
+    QList<GeladeneDatei> files;
+    RuboQuery query(m_db);
+    query.setSql(QStringLiteral("SELECT * FROM GeladeneDateien"));
+    for (query.open(); !query.eof(); query.next())
+        files.append({VariantToInt(query.field(QStringLiteral("DateiID"))), VariantToText(query.field(QStringLiteral("DateiName"))),
+                      VariantToText(query.field(QStringLiteral("OriginalName"))),
+                      query.field(QStringLiteral("AnzahlEGN")).toLongLong()});
+    return files;
 }
 
 int TdmMain::DeleteAllCalls()

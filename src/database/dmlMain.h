@@ -8,6 +8,15 @@
 #include <memory>
 
 
+// One row of the registry of loaded files.
+struct GeladeneDatei
+{
+    int DateiID = 0;
+    QString DateiName;
+    QString OriginalName;
+    qint64 AnzahlEGN = 0;
+};
+
 // The data module: owns the connection `RuboDB` to the internal database and the registry of
 // loaded files. One instance, `dmMain`, is created first at start.
 class TdmMain : public QObject
@@ -33,6 +42,8 @@ public:
     // New DateiID for a path, or -1 when the path is registered already.
     int GeladeneDateiAdd(const QString& path, const QString& origin);
     int GeladeneDateiSetAnzahlEGN(int dateiId, int count);
+    // Every registered file, in the order the engine reads them.
+    QList<GeladeneDatei> GeladeneDateien();
 
     // Deletes every call and empties the registry of loaded files, both or neither: the registry
     // must not forget files whose calls stay, or loading them again would store them twice.

@@ -5,12 +5,14 @@
 #include "toolkit/SqlPagedModel.h"
 #include "mainwindow/Gruppierung.h"
 #include "import/ImportDriver.h"
+#include "import/Recalculation.h"
 #include "database/Messages.h"
 #include "database/RuboError.h"
 #include "database/SqlText.h"
 #include "database/dmlMain.h"
 #include "mainwindow/untIcons.h"
 #include "mainwindow/untDialogs.h"
+#include "filter/untFilter.h"
 #include "mainwindow/untCallProperties.h"
 #include "mainwindow/untScale.h"
 #include "mainwindow/untGruppeModel.h"
@@ -18,6 +20,8 @@
 
 #include <QAbstractItemView>
 #include <QAction>
+#include <QEventLoop>
+#include <QProgressDialog>
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
@@ -243,6 +247,8 @@ TfrmMain::TfrmMain(TdmMain& dm, QWidget* parent) : QMainWindow(parent), m_dm(dm)
     createStatusBar();
     setupGrids();
     frmCallProperties = new TfrmCallProperties(*grdDetails, this);
+    frmFilter = new TfrmFilter(m_dm, this);
+    connect(frmFilter, &TfrmFilter::listsReset, this, [this] { closeLists(); });
 
     // The window is as wide as the status texts of a million calls need, where the screen has room.
     // The strip's width is not in the bar's hint, as it gives way in a narrower window.
@@ -1132,6 +1138,81 @@ void TfrmMain::mnuLoeschenClick()
         setStatusText(QStringLiteral("Es wurden ") + QString::number(count) + QStringLiteral(" Einträge gelöscht."));
 }
 
+int TfrmMain::RecalculateCalls()
+{
+    // A second run inside the first would rewrite the calls it is writing.
+    if (m_recalculating)
+        return 0;
+    m_recalculating = true;
+    // Nothing may read the calls while they change, and what the views show would be old.
+    clearTree();
+    closeLists();
+    waitForWork();
+    ReferenceLists& lists = m_dm.referenceLists();
+    lists.SetFilialenDirty();
+    lists.SetKostenstellenDirty();
+    lists.SetZonenrabatteDirty();
+    setStatusText(RecalcBeginText());
+
+    QProgressDialog progress(QStringLiteral("Die Einzelgesprächsnachweise werden aktualisiert ..."), QStringLiteral("&Abbrechen"), 0, 0, this);
+    progress.setObjectName(QStringLiteral("frmRecalc"));
+    progress.setWindowTitle(QStringLiteral("EGNs aktualisieren"));
+    progress.setWindowModality(Qt::ApplicationModal);
+    progress.setAutoClose(false);
+    progress.setAutoReset(false);
+    progress.setMinimumDuration(0);
+    progress.setMinimumWidth(DesignPx(360));
+    const auto stop = std::make_shared<std::atomic<bool>>(false);
+    connect(&progress, &QProgressDialog::canceled, &progress, [stop, &progress] {
+        stop->store(true);
+        progress.setLabelText(QStringLiteral("Wird abgebrochen ..."));
+    });
+
+    RecalcOutcome outcome;
+    QString failure;
+    {
+        RuboWorker worker(m_dm.databaseFile());
+        QEventLoop loop;
+        connect(&worker, &RuboWorker::finished, &loop, &QEventLoop::quit);
+        worker.run(
+            [this, stop, &outcome, &progress](RuboJob& job) {
+                ReferenceLists own(job.db());
+                QElapsedTimer shown;
+                shown.start();
+                const RecalcOutcome result = RecalculateEGN(job.db(), own, [&](int visited, int total) {
+                    // Every twentieth call, but no faster than the eye follows.
+                    if (shown.hasExpired(50)) {
+                        shown.restart();
+                        job.deliver([this, &progress, visited, total] {
+                            setStatusText(QString::number(visited));
+                            progress.setMaximum(total);
+                            progress.setValue(visited);
+                        });
+                    }
+                    return !stop->load();
+                });
+                job.deliver([&outcome, result] { outcome = result; });
+            },
+            [&failure](const QString& message) { failure = message; });
+        QApplication::setOverrideCursor(Qt::BusyCursor);
+        progress.show();
+        loop.exec();
+        QApplication::restoreOverrideCursor();
+    }
+    progress.hide();
+    if (outcome.error.isEmpty())
+        outcome.error = failure;
+    for (const QString& text : RecalcEndTexts(outcome))
+        setStatusText(text);
+    if (!outcome.error.isEmpty())
+        messageOk(QStringLiteral("Die Einzelgesprächsnachweise konnten nicht alle aktualisiert werden.\n") + outcome.error,
+                  MsgKind::Information);
+    closeLists();
+    clearTree();
+    m_recalculating = false;
+    return outcome.failed;
+}
+
 void TfrmMain::mnuBeendenClick()
 {
     clearStatusPanels();
@@ -1145,8 +1226,8 @@ void TfrmMain::mnuBeendenClick()
 
 void TfrmMain::mnuFilterClick()
 {
-    // The filter dialog comes later; once it exists, its OK ends in setFilterWhere().
-    notAvailable();
+    if (frmFilter->execute() == QDialog::Accepted)
+        setFilterWhere(frmFilter->FilterClause);
 }
 
 void TfrmMain::setFilterWhere(const QString& filterWhere)

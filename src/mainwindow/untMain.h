@@ -27,6 +27,7 @@ struct Totals;
 class SqlPagedModel;
 class TdmMain;
 class TfrmCallProperties;
+class TfrmFilter;
 class TGruppeModel;
 
 // The main window: grouping tree, detail list with totals, sums list, and the status bar through
@@ -60,6 +61,7 @@ public:
     SqlPagedModel* qryDetails = nullptr;
     SqlPagedModel* qryGroup = nullptr;
     TfrmCallProperties* frmCallProperties = nullptr;   // lives as long as the window
+    TfrmFilter* frmFilter = nullptr;                   // likewise: it keeps what was typed
 
     QAction *mnuOeffnen = nullptr, *mnuSaveAs = nullptr, *mnuLoeschen = nullptr, *mnuBeenden = nullptr,
             *mnuLoaded = nullptr, *mnuGrdDetailsGruppieren = nullptr, *mnuGrdDetailsColSelect = nullptr,
@@ -84,6 +86,12 @@ public:
     void ShowDetails(const QString& nodeCondition);
     bool EnableSorting(bool allow);
     void ShowGroupColumns();
+
+    // Derives every stored call anew from the reference data (the editors' "&EGNs aktualisieren")
+    // on a worker, while a modal progress window with its stop keeps every other input out.
+    // Returns the number of calls that failed and kept their old values.
+    int RecalculateCalls();
+    bool isRecalculating() const { return m_recalculating; }
 
     void mnuOeffnenClick();
     void mnuLoeschenClick();
@@ -174,6 +182,7 @@ private:
     std::unique_ptr<RuboWorker> m_pagesWorker;     // the pages of the detail list a view shows
     qint64 m_detailRows = -1;                      // calls of the detail list, -1 while counted
     bool m_busyCursor = false;
+    bool m_recalculating = false;
 };
 
 extern TfrmMain* frmMain;
