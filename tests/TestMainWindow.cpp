@@ -6,6 +6,7 @@
 #include "support/TestDb.h"
 #include "mainwindow/untDialogs.h"
 #include "mainwindow/untMain.h"
+#include "filter/untFilter.h"
 #include "mainwindow/untScale.h"
 
 #include <QAction>
@@ -18,6 +19,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPushButton>
 #include <QRegularExpression>
 #include <QScreen>
 #include <QSettings>
@@ -138,6 +140,8 @@ private Q_SLOTS:
     void buildsTheTree();
     void nodeSelectionListsCallsAndTotals();
     void filterColoursTheHeader();
+    void filterDialogNarrowsTheLists();
+    void recalculationRewritesAndResetsTheViews();
     void sortingIsRefusedAboveTheLimit();
     void groupingFollowsTheSortingLimit();
     void sumsListSortsAndKeepsItsOrder();
@@ -583,9 +587,9 @@ void TestMainWindow::filterColoursTheHeader()
     insertSampleCalls(f);
     TfrmMain& w = f.w;
 
-    // The command says so until its dialog exists, and leaves the filter alone.
+    // The filter dialog closed without "&Filtern" leaves the filter and the lists alone.
     w.mnuFilterClick();
-    QCOMPARE(f.shown(), QStringList{"Information: Diese Funktion ist noch nicht verfügbar."});
+    QCOMPARE(f.shown(), QStringList{"Eingabe von Filter: frmFilter"});
     QVERIFY(w.filterWhere().isEmpty() && !w.qryDetails->isOpen());
     f.script.clear();
 
@@ -634,6 +638,112 @@ void TestMainWindow::filterColoursTheHeader()
     w.waitForWork();
     QCOMPARE(w.currentWhere(), QStringLiteral(" AND Sekunden > 15"));
     QCOMPARE(f.shown(), QStringList());
+}
+
+void TestMainWindow::filterDialogNarrowsTheLists()
+{
+    Fixture f;
+    insertSampleCalls(f);
+    TfrmMain& w = f.w;
+    const auto filterWith = [&](const std::function<void(TfrmFilter&)>& fill) {
+        f.script.dialogResults << [fill](QDialog& d) {
+            auto& filter = static_cast<TfrmFilter&>(d);
+            fill(filter);
+            filter.btnFiltern->click();
+            return filter.result();
+        };
+        w.mnuFilterClick();
+        w.waitForWork();
+    };
+
+    // No node yet: every call that matches, a zone with an apostrophe too.
+    filterWith([](TfrmFilter& d) { d.Zone->setText("Côte d'Ivoire"); });
+    QCOMPARE(w.filterWhere(), QStringLiteral(" AND Zone LIKE 'Côte d''Ivoire'"));
+    QCOMPARE(w.statusPanel(StatusPanel::Anrufe), QStringLiteral("1 Anruf"));
+    QCOMPARE(w.grdDetails->headerBackground(), QColor(0, 128, 128));
+
+    // With a node: its condition and the filter's, Jet wildcards in the pattern.
+    filterWith([](TfrmFilter& d) { d.Zone->clear(); });
+    f.choose("Zonen");
+    f.select({"Mobilnetz"});
+    filterWith([](TfrmFilter& d) {
+        d.Ziel->setText("A1*");
+        d.NebenstelleVon->setText("12");
+    });
+    QCOMPARE(w.currentWhere(), QStringLiteral(" AND (Zone = 'Mobilnetz') AND CLng(Nebenstelle) = 12 AND Ziel LIKE 'A1*'"));
+    QCOMPARE(w.statusPanel(StatusPanel::Anrufe), QStringLiteral("1 Anruf"));
+
+    // "1 OR 1=1" would show every call of every node: it is refused and the filter stays.
+    const QString before = w.filterWhere();
+    f.script.clear();
+    filterWith([](TfrmFilter& d) { d.NebenstelleVon->setText("1 OR 1=1"); });
+    QCOMPARE(f.script.texts(), QStringList{"Nebenstelle von: „1 OR 1=1“ ist keine ganze Zahl."});
+    QCOMPARE(w.filterWhere(), before);
+    QCOMPARE(w.statusPanel(StatusPanel::Anrufe), QStringLiteral("1 Anruf"));
+
+    // A pattern the engine cannot read ends in its message; the window goes on.
+    f.script.clear();
+    filterWith([](TfrmFilter& d) {
+        d.NebenstelleVon->clear();
+        d.Ziel->setText("[A");
+    });
+    QCOMPARE(f.script.shown.size(), 2);
+    QCOMPARE(f.script.shown[1].kind, DialogScript::Kind::Information);
+    QVERIFY(!w.qryDetails->isOpen());
+    filterWith([](TfrmFilter& d) { d.Ziel->clear(); });
+    QCOMPARE(w.statusPanel(StatusPanel::Anrufe), QStringLiteral("3 Anrufe"));
+    QVERIFY(!w.grdDetails->headerBackground().isValid());
+
+    // "&Zurücksetzen" empties the lists at once; "&Abbrechen" then keeps the filter in force.
+    filterWith([](TfrmFilter& d) { d.Ziel->setText("Magenta"); });
+    f.script.dialogResults << [](QDialog& d) {
+        static_cast<TfrmFilter&>(d).btnReset->click();
+        return int(QDialog::Rejected);
+    };
+    w.mnuFilterClick();
+    QVERIFY(!w.qryDetails->isOpen() && !w.qryGroup->isOpen());
+    QCOMPARE(w.filterWhere(), QStringLiteral(" AND Ziel LIKE 'Magenta'"));
+}
+
+void TestMainWindow::recalculationRewritesAndResetsTheViews()
+{
+    Fixture f;
+    TfrmMain& w = f.w;
+    f.exec("INSERT INTO Filialen (Kurz, Name, ANummer) VALUES ('GRZ', 'Graz', '0316*')");
+    f.exec("INSERT INTO EGN (ANummer, Nebenstelle, Zone, GZ, FilialeID, Betrag, BetragEuro) VALUES "
+           "('0316011', '0011', 'Mobil', 'GZ', 'alt', 1, 1), ('0316012', '', 'Mobil', 'GZ', 'alt', 1, 1), "
+           "('0316013', '13', 'Mobil', 'GZ', 'alt', 1, 1)");
+    f.w.frmFilter->FilialeIDDropDown();   // the branches are loaded before the run
+    f.choose("Zonen");
+    f.select({"Mobil"});
+    QVERIFY(w.qryDetails->isOpen());
+
+    // While the run is on, a modal window with its stop is the only one that takes input.
+    QString modal;
+    QTimer probe;
+    QObject::connect(&probe, &QTimer::timeout, [&] {
+        if (QWidget* m = QApplication::activeModalWidget())
+            modal = m->objectName() + QStringLiteral(": ") + m->windowTitle();
+        QCOMPARE(w.RecalculateCalls(), 0);   // a second run does not start inside the first
+    });
+    probe.start(0);
+    const int failed = w.RecalculateCalls();
+    probe.stop();
+    QCOMPARE(failed, 1);
+    QVERIFY(!w.isRecalculating());
+    QCOMPARE(modal, QStringLiteral("frmRecalc: EGNs aktualisieren"));
+    QCOMPARE(w.statusPanel(StatusPanel::Text), QStringLiteral("ABBRUCH: 1 Fehler, nur 3 bearbeitet."));
+    QCOMPARE(f.t.scalar("SELECT group_concat(FilialeID || '/' || Nebenstelle, ' ') FROM EGN").toString(),
+             QStringLiteral("GRZ/11 alt/ GRZ/13"));
+    QCOMPARE(w.trvGruppe->model()->rowCount(), 0);
+    QVERIFY(!w.qryDetails->isOpen() && !w.qryGroup->isOpen());
+    QVERIFY(f.shown().isEmpty());
+    // The branch list of the filter is read anew: the run marked it stale.
+    QVERIFY(f.t.lists().Filialen().isDirty());
+
+    // Choosing a grouping shows the new values.
+    f.choose("Filialen & Nebenstellen");
+    QVERIFY(treeDump(w.trvGruppe).contains(".GRZ"));
 }
 
 void TestMainWindow::sortingIsRefusedAboveTheLimit()
