@@ -77,6 +77,7 @@ private Q_SLOTS:
     void powerLossBeforeTheCountOrCommitLeavesNothing();
     void fullDiskLeavesTheDatabaseUsable();
     void importWaitsForAnotherWriterThenNamesTheLock();
+    void killedRecalculationLeavesEveryCallWhole();
 };
 
 void TestFaults::killedImportIsAllOrNothing()
@@ -234,3 +235,62 @@ void TestFaults::importWaitsForAnotherWriterThenNamesTheLock()
 
 QTEST_GUILESS_MAIN(TestFaults)
 #include "TestFaults.moc"
+
+void TestFaults::killedRecalculationLeavesEveryCallWhole()
+{
+    QTemporaryDir dir;
+    const QString db = dir.filePath("RuboTool.mdb");
+    const QString file = dir.filePath("gross.edi");
+    constexpr int kCalls = 150000;
+    writeCalls(file, kCalls);
+    QProcess p;
+    p.start(kTool, {"--db", db, "--create", "import", file});
+    QVERIFY(p.waitForFinished(120000));
+    QCOMPARE(p.exitCode(), 0);
+    {
+        RecordingUi ui;
+        TdmMain dm(db);
+        QVERIFY(dm.open());
+        dm.RuboDB().execute("INSERT INTO Filialen (Kurz, Name, ANummer) VALUES ('NEU', 'Neu', '0316471*')");
+        dm.RuboDB().execute("UPDATE Zonenrabatte SET RabattProz = 50");
+    }
+    // A new call has its new branch and its new discount, an old one neither.
+    const auto check = [&](qint64& renewed) {
+        RecordingUi ui;
+        TdmMain dm(db);
+        QVERIFY2(dm.open(), "the database no longer opens");
+        RuboStatement q(dm.RuboDB(), "SELECT count(*), total(FilialeID = 'NEU'), "
+                                     "total((FilialeID = 'NEU') <> (RabattProz = 50 AND abs(RabattEuro - BetragEuro / 2) < 1e-9)), "
+                                     "coalesce(max(CASE WHEN FilialeID = 'NEU' THEN ID END), 0), "
+                                     "coalesce(min(CASE WHEN FilialeID <> 'NEU' THEN ID END), 1e18) FROM EGN");
+        q.step();
+        QCOMPARE(q.column(0).toLongLong(), qint64(kCalls));
+        QCOMPARE(q.column(2).toLongLong(), 0);
+        // Committed in the order of the table: the new calls come before the old ones.
+        QVERIFY(q.column(3).toLongLong() < q.column(4).toDouble());
+        renewed = q.column(1).toLongLong();
+    };
+    bool cutOff = false;
+    for (const int delay : {150, 600, 1500}) {
+        p.start(kTool, {"--db", db, "recalc"});
+        QVERIFY(p.waitForStarted());
+        QTest::qWait(delay);
+        if (p.state() != QProcess::NotRunning) {
+            p.kill();
+            QVERIFY(p.waitForFinished());
+            cutOff = true;
+        }
+        qint64 renewed = -1;
+        check(renewed);
+        QVERIFY(renewed >= 0 && renewed <= kCalls);
+    }
+    QVERIFY2(cutOff, "every run ended before it was killed");
+    // Run whole, every call is new.
+    p.start(kTool, {"--db", db, "recalc"});
+    QVERIFY(p.waitForFinished(120000));
+    QCOMPARE(QString::fromUtf8(p.readAllStandardOutput()), QStringLiteral("150000 Done.\n"));
+    QCOMPARE(p.exitCode(), 0);
+    qint64 renewed = -1;
+    check(renewed);
+    QCOMPARE(renewed, qint64(kCalls));
+}
