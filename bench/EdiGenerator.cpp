@@ -1,5 +1,7 @@
 #include "bench/EdiGenerator.h"
 
+#include <cstdio>
+
 #include "import/ImportDriver.h"
 #include "database/ReferenceLists.h"
 #include "database/RuboEngine.h"
@@ -557,4 +559,15 @@ bool BuildCallDatabase(const QString& directory, qint64 calls, quint32 seed, QSt
         reason = ui.messages.join(QLatin1Char('|'));
     }
     return ok ? true : fail(reason);
+}
+
+void PrintFigure(const char* key, const QString& value, int width)
+{
+    std::printf("%-*s %s\n", width, key, qPrintable(value));
+    std::fflush(stdout);
+}
+
+QString SecondsText(double seconds)
+{
+    return QString::number(seconds, 'f', 3);
 }

@@ -158,6 +158,11 @@ private:
     RuboUi* m_previous = nullptr;
 };
 
+// One figure of a benchmark as a line "key value", the keys padded to `width`, flushed at once.
+void PrintFigure(const char* key, const QString& value, int width);
+// Seconds with three decimals.
+QString SecondsText(double seconds);
+
 // Peak resident memory of this process so far (VmHWM), in KiB; -1 where /proc is missing.
 qint64 PeakRssKb();
 

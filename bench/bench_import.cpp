@@ -39,13 +39,12 @@ struct Args
 
 void print(const char* key, const QString& value)
 {
-    std::printf("%-28s %s\n", key, qPrintable(value));
-    std::fflush(stdout);
+    PrintFigure(key, value, 28);
 }
 
 QString seconds(double s)
 {
-    return QString::number(s, 'f', 3);
+    return SecondsText(s);
 }
 
 bool parse(const QStringList& argv, Args& a, QString& error)

@@ -21,13 +21,12 @@ namespace {
 
 void print(const char* key, const QString& value)
 {
-    std::printf("%-30s %s\n", key, qPrintable(value));
-    std::fflush(stdout);
+    PrintFigure(key, value, 30);
 }
 
 QString seconds(double s)
 {
-    return QString::number(s, 'f', 3);
+    return SecondsText(s);
 }
 
 double sumOf(RuboDatabase& db, const QString& column)

@@ -36,13 +36,12 @@ namespace {
 
 void print(const char* key, const QString& value)
 {
-    std::printf("%-34s %s\n", key, qPrintable(value));
-    std::fflush(stdout);
+    PrintFigure(key, value, 34);
 }
 
 QString seconds(double s)
 {
-    return QString::number(s, 'f', 3);
+    return SecondsText(s);
 }
 
 // The shell's time for a statement, output thrown away as a terminal would not show it either.

@@ -140,12 +140,7 @@ void recalculate(RuboDatabase& db, const StoredCall& call, TEGN& egn, ReferenceL
     db.check(sqlite3_bind_double(s, 8, egn.RabattEuro));
     db.check(sqlite3_bind_double(s, 9, double(egn.RabattProz)));
     db.check(sqlite3_bind_int64(s, 10, call.id));
-    const int rc = sqlite3_step(s);
-    if (rc != SQLITE_DONE) {
-        const QString message = db.errorText(rc);
-        sqlite3_reset(s);
-        throw RuboError(message);
-    }
+    update.step();
     sqlite3_reset(s);
 }
 
