@@ -1,5 +1,7 @@
 #include "database/RuboEngine.h"
 #include "database/Worker.h"
+#include "database/Messages.h"
+#include "support/RecordingUi.h"
 #include "support/TestDb.h"
 
 #include <QSignalSpy>
@@ -49,6 +51,7 @@ private Q_SLOTS:
     void onlyTheNewestJobDelivers();
     void cancelAndDestructionStopTheStatement();
     void reportsFailuresButNotCancellations();
+    void whatTheCoreShowsReachesTheOwnersInterface();
 };
 
 void TestWorker::deliversOnTheOwnersThreadInOrder()
@@ -165,4 +168,25 @@ void TestWorker::reportsFailuresButNotCancellations()
 }
 
 QTEST_GUILESS_MAIN(TestWorker)
+void TestWorker::whatTheCoreShowsReachesTheOwnersInterface()
+{
+    // The core on a worker talks to the user as anywhere else; the window's thread shows it.
+    RecordingUi ui;
+    ui.answers << true;
+    TestDb t;
+    RuboWorker worker(t.dm().databaseFile());
+    bool answer = false;
+    worker.run([&](RuboJob&) {
+        SetStatusText("Begin...");
+        MessageOk("Datenbankfehler", RuboUi::MsgKind::Error);
+        answer = AskYesNo("Weiter ?");
+    });
+    worker.waitUntilIdle();
+    QCOMPARE(ui.statusTexts, QStringList{"Begin..."});
+    QCOMPARE(ui.messages, QStringList{"Datenbankfehler"});
+    QCOMPARE(ui.messageKinds, QList<RuboUi::MsgKind>{RuboUi::MsgKind::Error});
+    QCOMPARE(ui.questions, QStringList{"Weiter ?"});
+    QVERIFY(answer);
+}
+
 #include "TestWorker.moc"
