@@ -19,6 +19,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QScreen>
@@ -744,6 +745,24 @@ void TestMainWindow::recalculationRewritesAndResetsTheViews()
     // Choosing a grouping shows the new values.
     f.choose("Filialen & Nebenstellen");
     QVERIFY(treeDump(w.trvGruppe).contains(".GRZ"));
+
+    // The stop of the modal window ends the run; what was done stays done.
+    f.exec("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 200000) "
+           "INSERT INTO EGN (ANummer, Nebenstelle, Zone, GZ, FilialeID) SELECT '0316011', '11', 'Mobil', 'GZ', 'alt' FROM n");
+    QTimer stopper;
+    QObject::connect(&stopper, &QTimer::timeout, [&] {
+        if (auto* progress = qobject_cast<QProgressDialog*>(QApplication::activeModalWidget()))
+            progress->findChild<QPushButton*>()->click();
+    });
+    stopper.start(0);
+    QCOMPARE(w.RecalculateCalls(), 1);
+    stopper.stop();
+    const QRegularExpression stopped("^ABBRUCH: 1 Fehler, nur (\\d+) bearbeitet\\.$");
+    const QRegularExpressionMatch match = stopped.match(w.statusPanel(StatusPanel::Text));
+    QVERIFY2(match.hasMatch(), qPrintable(w.statusPanel(StatusPanel::Text)));
+    const int visited = match.captured(1).toInt();
+    QVERIFY2(visited >= 3 && visited < 200003, qPrintable(match.captured(1)));
+    QCOMPARE(f.t.scalar("SELECT count(*) FROM EGN WHERE FilialeID = 'GRZ'").toInt(), visited - 1);
 }
 
 void TestMainWindow::sortingIsRefusedAboveTheLimit()
