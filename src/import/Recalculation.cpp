@@ -197,10 +197,8 @@ RecalcOutcome RecalculateEGN(RuboDatabase& db, ReferenceLists& lists, const std:
                     const std::vector<StoredCall> calls = readBatch(select, lastId);
                     more = calls.size() == size_t(kRecalcChunk);
                     for (const StoredCall& call : calls) {
-                        if (outcome.failed >= kRecalcMaxFailures || outcome.stopped) {
-                            more = true;
+                        if (outcome.failed >= kRecalcMaxFailures || outcome.stopped)
                             break;
-                        }
                         ++outcome.visited;
                         lastId = call.id;
                         // A call's one write is the update of its row, which the engine makes whole
@@ -222,6 +220,7 @@ RecalcOutcome RecalculateEGN(RuboDatabase& db, ReferenceLists& lists, const std:
                 const bool stopped = outcome.stopped;
                 outcome = before;
                 outcome.stopped = stopped;
+                // Zones the undone batch added are gone from the table: the list must forget them.
                 lists.SetZonenrabatteDirty();
                 throw;
             }
