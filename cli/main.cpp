@@ -68,8 +68,11 @@ int usage()
              "        rubotool [--db DATEI] [--create] import [--on-bad-line=skip|stop] DATEI...\n"
              "        rubotool [--db DATEI] sample-data\n"
              "        rubotool [--db DATEI] recalc\n"
+             "        rubotool [--db DATEI] files\n"
+             "        rubotool [--db DATEI] delete-file DATEIID\n"
              "--create legt eine fehlende Datenbank neu an; sample-data tut das immer.\n"
-             "recalc berechnet alle gespeicherten Anrufe mit den aktuellen Stammdaten neu.\n";
+             "recalc berechnet alle gespeicherten Anrufe mit den aktuellen Stammdaten neu.\n"
+             "files listet die geladenen Dateien, delete-file löscht eine davon mit ihren Anrufen.\n";
     return 2;
 }
 
@@ -77,6 +80,33 @@ int commandInfo(TdmMain& dm)
 {
     for (const auto& [table, count] : dm.tableCounts())
         out() << table << ": " << count << Qt::endl;
+    return 0;
+}
+
+// One line per loaded file: number, calls, name and the archive it came from, tab-separated.
+int commandFiles(TdmMain& dm)
+{
+    out() << "DateiID\tAnzahlEGN\tDateiName\tOriginalName" << Qt::endl;
+    for (const GeladeneDatei& file : dm.GeladeneDateien())
+        out() << file.DateiID << '\t' << file.AnzahlEGN << '\t' << file.DateiName << '\t' << file.OriginalName << Qt::endl;
+    return 0;
+}
+
+int commandDeleteFile(TdmMain& dm, const QStringList& args)
+{
+    bool ok = false;
+    const int dateiId = args.size() == 1 ? args.first().toInt(&ok) : 0;
+    if (!ok)
+        return usage();
+    bool known = false;
+    for (const GeladeneDatei& file : dm.GeladeneDateien())
+        known = known || file.DateiID == dateiId;
+    if (!known) {
+        err() << "rubotool: Eine Datei mit der DateiID " << dateiId << " ist nicht geladen." << Qt::endl;
+        return 1;
+    }
+    const int count = dm.DeleteGeladeneDatei(dateiId);
+    out() << "Es wurden " << count << " Einträge gelöscht." << Qt::endl;
     return 0;
 }
 
@@ -107,7 +137,7 @@ int main(int argc, char** argv)
         return usage();
     const QString command = args.takeFirst();
     if (command != QLatin1String("info") && command != QLatin1String("import") && command != QLatin1String("sample-data")
-        && command != QLatin1String("recalc"))
+        && command != QLatin1String("recalc") && command != QLatin1String("files") && command != QLatin1String("delete-file"))
         return usage();
     // A mistyped --db must not end in a new, empty database that the calls silently go into.
     if (!create && command != QLatin1String("sample-data") && !QFileInfo::exists(dbFile)) {
@@ -129,6 +159,10 @@ int main(int argc, char** argv)
             return runSampleDataCommand(dm);
         if (command == QLatin1String("recalc"))
             return runRecalcCommand(dm);
+        if (command == QLatin1String("files"))
+            return commandFiles(dm);
+        if (command == QLatin1String("delete-file"))
+            return commandDeleteFile(dm, args);
         return runImportCommand(dm, args, ui);
     } catch (const RuboError& e) {
         err() << "rubotool: " << e.message() << Qt::endl;

@@ -4,6 +4,7 @@
 #include "database/Messages.h"
 #include "database/RuboEngine.h"
 #include "database/RuboError.h"
+#include "database/Schema.h"
 
 #include <algorithm>
 #include <unordered_map>
@@ -172,8 +173,10 @@ bool DBKostenstellen::Load(RuboDatabase& db)
     const int bisZeit = columnIndex(stmt, "BisZeit");
     const int nebenstelle = columnIndex(stmt, "Nebenstelle");
     const int filialeId = columnIndex(stmt, "FilialeID");
+    const int id = columnIndex(stmt, "ID");
     while (stmt.step()) {
         KostenstelleEntry e;
+        e.ID = stmt.column(id).toLongLong();
         e.Kostenstelle = VariantToText(stmt.column(kostenstelle));
         const QVariant von = stmt.column(vonZeit);
         const QVariant bis = stmt.column(bisZeit);
@@ -250,6 +253,29 @@ bool DBKostenstellen::Find(QStringView filialeId, QStringView nebenstelle, doubl
     }
     kostenstelle = current->Kostenstelle;
     return true;
+}
+
+const KostenstelleEntry* DBKostenstellen::Overlapping(QStringView filialeId, QStringView nebenstelle, double von,
+                                                     double bis,
+                                                     const std::function<bool(const KostenstelleEntry&)>& skip) const
+{
+    const auto overlaps = [von, bis](const KostenstelleEntry& e) {
+        return (von <= e.VonZeit && e.VonZeit <= bis) || (von <= e.BisZeit && e.BisZeit <= bis)
+            || (e.VonZeit <= von && von <= e.BisZeit) || (e.VonZeit <= bis && bis <= e.BisZeit);
+    };
+    const auto counts = [&](const KostenstelleEntry& e, QStringView n) {
+        return e.FilialeID == filialeId && e.Nebenstelle == n && overlaps(e) && !(skip && skip(e));
+    };
+    if (!nebenstelle.isEmpty()) {
+        for (const int i : m_index.bucket(filialeId, nebenstelle))
+            if (counts(m_entries.at(i), nebenstelle))
+                return &m_entries.at(i);
+    }
+    const KostenstelleEntry* wide = nullptr;
+    for (const int i : m_index.bucket(filialeId, QStringView()))
+        if (counts(m_entries.at(i), QStringView()))
+            wide = &m_entries.at(i);
+    return wide;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -363,6 +389,21 @@ bool ReferenceLists::FindKostenstelle(QStringView filialeId, QStringView nebenst
 {
     LoadKostenstellen();
     return m_kostenstellen.Find(filialeId, nebenstelle, zeit, kostenstelle);
+}
+
+void ReferenceLists::CheckKostenstellenFitCalls()
+{
+    LoadKostenstellen();
+    const int width = FindRuboTableDef(QStringLiteral("EGN"))->column(QStringLiteral("Kostenstelle"))->width;
+    for (const KostenstelleEntry& e : m_kostenstellen.entries()) {
+        if (e.Kostenstelle.size() > width)
+            throw RuboError(QStringLiteral("Die Kostenstelle \u201E%1\u201C (Filiale \u201E%2\u201C, Nebenstelle \u201E%3\u201C, "
+                                           "gültig von %4 bis %5) hat mehr als %6 Zeichen. Ein Einzelgesprächsnachweis "
+                                           "nimmt nur %6 Zeichen auf: bitte kürzen Sie sie unter Extras, Kostenstellen.")
+                                .arg(e.Kostenstelle, e.FilialeID, e.Nebenstelle, FormatSerialDate(e.VonZeit),
+                                     FormatSerialDate(e.BisZeit))
+                                .arg(width));
+    }
 }
 
 bool ReferenceLists::FindZonenrabatt(QStringView zone, QStringView gz, float& rabattProz, QString& ias)

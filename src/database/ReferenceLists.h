@@ -3,6 +3,7 @@
 #include <QList>
 #include <QString>
 
+#include <functional>
 #include <unordered_map>
 #include <vector>
 
@@ -30,6 +31,7 @@ struct KostenstelleEntry
     QString Nebenstelle;
     QString FilialeID;
     qint64 NebenstelleKey = 0;   // Nebenstelle read as a whole number (0 when it is none), for sorting
+    qint64 ID = 0;
 };
 
 struct ZonenrabattEntry
@@ -84,6 +86,12 @@ public:
     bool SetDirty(bool dirty);
     bool isDirty() const { return m_dirty; }
     bool Find(QStringView filialeId, QStringView nebenstelle, double zeit, QString& kostenstelle) const;
+    // The entry a new assignment of the branch and extension for [von, bis] collides with: the
+    // first overlapping one of the same extension in list order, else the last overlapping one
+    // of the whole branch. For a new row of the whole branch (empty extension) only rows of the
+    // whole branch count. Both ends count as overlap. `skip` says which entries to pass over.
+    const KostenstelleEntry* Overlapping(QStringView filialeId, QStringView nebenstelle, double von, double bis,
+                                         const std::function<bool(const KostenstelleEntry&)>& skip = {}) const;
     const QList<KostenstelleEntry>& entries() const { return m_entries; }
 
 private:
@@ -131,6 +139,10 @@ public:
     const FilialeEntry* FindFilialeEntry(QStringView aNummer, QStringView* rest = nullptr);
     bool FindFiliale(QStringView aNummer, QString& kurz, QString& name, QString* rest = nullptr);
     bool FindKostenstelle(QStringView filialeId, QStringView nebenstelle, double zeit, QString& kostenstelle);
+    // A call holds fewer characters of its cost centre than an assignment may have: rather than
+    // cut two cost centres into one, an import or recalculation refuses to start, naming the
+    // assignment (RuboError).
+    void CheckKostenstellenFitCalls();
     // Adds an unknown zone to Zonenrabatte (inside the import's transaction, if one is open).
     bool FindZonenrabatt(QStringView zone, QStringView gz, float& rabattProz, QString& ias);
     const FilialeEntry* FilialeAt(int index);

@@ -160,6 +160,15 @@ int TdmMain::DeleteAllCalls()
     return count;
 }
 
+int TdmMain::DeleteGeladeneDatei(int dateiId)
+{
+    RuboTransaction transaction(m_db);
+    m_db.execute(QStringLiteral("DELETE FROM GeladeneDateien WHERE DateiID = ") + QString::number(dateiId));
+    const int count = m_db.execute(QStringLiteral("DELETE FROM EGN WHERE DateiID = ") + QString::number(dateiId));
+    transaction.commit();
+    return count;
+}
+
 QList<QPair<QString, qint64>> TdmMain::tableCounts()
 {
     QList<QPair<QString, qint64>> result;

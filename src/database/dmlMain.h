@@ -49,6 +49,9 @@ public:
     // must not forget files whose calls stay, or loading them again would store them twice.
     // Returns the number of calls deleted; throws RuboError and changes nothing on failure.
     int DeleteAllCalls();
+    // Deletes one loaded file: its calls and its registry row, both or neither. Returns the
+    // number of calls deleted; throws RuboError and changes nothing on failure.
+    int DeleteGeladeneDatei(int dateiId);
 
     // Rows of each of the five tables, in the order EGN, GeladeneDateien, Filialen,
     // Kostenstellen, Zonenrabatte.

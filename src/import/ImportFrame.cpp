@@ -79,6 +79,8 @@ ImportResult ImportFrame::run()
         if (m_dateiId == -1)
             throw RuboError(QStringLiteral("Datei ") + m_path + QStringLiteral(" wurde bereits geladen."));
         m_source.prepare(m_stage);
+        m_stage = QStringLiteral("check Kostenstellen");
+        m_dm.referenceLists().CheckKostenstellenFitCalls();
         m_stage = QStringLiteral("open EGN");
         tblEGN.open();
         readAndStore(tblEGN);

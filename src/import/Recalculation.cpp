@@ -174,6 +174,7 @@ RecalcOutcome RecalculateEGN(RuboDatabase& db, ReferenceLists& lists, const std:
     bool more = true;
     const auto goOn = [&] { return more && outcome.failed < kRecalcMaxFailures && !outcome.stopped; };
     try {
+        lists.CheckKostenstellenFitCalls();
         RuboStatement select(db, QStringLiteral("SELECT ID, ANummer, Nebenstelle, BeginZeit, Sekunden, GZ, Betrag, BetragEuro, "
                                                 "ZoneCode, Zone FROM EGN WHERE ID > ?1 ORDER BY ID LIMIT ?2"));
         RuboStatement update(db, QStringLiteral("UPDATE EGN SET FilialeID = ?1, Nebenstelle = ?2, Kostenstelle = ?3, IAS = ?4, "

@@ -13,6 +13,10 @@
 #include "mainwindow/untIcons.h"
 #include "mainwindow/untDialogs.h"
 #include "filter/untFilter.h"
+#include "referencedata/untFilialen.h"
+#include "referencedata/untKostenstellen.h"
+#include "referencedata/untLoaded.h"
+#include "referencedata/untZonenrabatte.h"
 #include "mainwindow/untCallProperties.h"
 #include "mainwindow/untScale.h"
 #include "mainwindow/untGruppeModel.h"
@@ -1249,10 +1253,31 @@ void TfrmMain::notAvailable()
 void TfrmMain::mnuSaveAsClick() { notAvailable(); }
 void TfrmMain::mnuExportClick() { notAvailable(); }
 void TfrmMain::tbtnExcelClick() { notAvailable(); }
-void TfrmMain::mnuLoadedClick() { notAvailable(); }
-void TfrmMain::mnuFilialenClick() { notAvailable(); }
-void TfrmMain::mnuKostenstellenClick() { notAvailable(); }
-void TfrmMain::mnuZonenrabatteClick() { notAvailable(); }
+void TfrmMain::mnuLoadedClick()
+{
+    TfrmLoaded dialog(m_dm, [this] { mnuOeffnenClick(); },
+                      [this] {
+                          clearTree();
+                          closeLists();
+                          waitForWork();
+                      },
+                      this);
+    ExecDialog(dialog);
+}
+
+// The editors write the reference tables while no worker reads them, and recalculate on the
+// main window when asked to.
+template <typename Editor>
+void TfrmMain::runEditor()
+{
+    settleBeforeWriting();
+    Editor dialog(m_dm, [this] { return RecalculateCalls(); }, this);
+    ExecDialog(dialog);
+}
+
+void TfrmMain::mnuFilialenClick() { runEditor<TfrmFilialen>(); }
+void TfrmMain::mnuKostenstellenClick() { runEditor<TfrmKostenstellen>(); }
+void TfrmMain::mnuZonenrabatteClick() { runEditor<TfrmZonenrabatte>(); }
 void TfrmMain::mnuReportEGNClick() { notAvailable(); }
 void TfrmMain::mnuReportGroupClick() { notAvailable(); }
 void TfrmMain::mnuInfoClick() { notAvailable(); }

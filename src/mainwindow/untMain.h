@@ -141,6 +141,8 @@ private:
     void clearTree();
     void closeLists();
     void notAvailable();
+    template <typename Editor>
+    void runEditor();
     void toggleColumnChooser(bool open);
     void applyDetailOrder();
     void applyGroupOrder();
