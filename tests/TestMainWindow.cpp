@@ -7,6 +7,10 @@
 #include "mainwindow/untDialogs.h"
 #include "mainwindow/untMain.h"
 #include "filter/untFilter.h"
+#include "referencedata/RecordTable.h"
+#include "referencedata/untFilialen.h"
+#include "referencedata/untLoaded.h"
+#include "toolkit/EditGrid.h"
 #include "mainwindow/untScale.h"
 
 #include <QAction>
@@ -143,6 +147,8 @@ private Q_SLOTS:
     void filterColoursTheHeader();
     void filterDialogNarrowsTheLists();
     void recalculationRewritesAndResetsTheViews();
+    void editorsOpenFromTheMenusAndRecalculate();
+    void deletingALoadedFileResetsTheViews();
     void sortingIsRefusedAboveTheLimit();
     void groupingFollowsTheSortingLimit();
     void sumsListSortsAndKeepsItsOrder();
@@ -765,6 +771,61 @@ void TestMainWindow::recalculationRewritesAndResetsTheViews()
     QCOMPARE(f.t.scalar("SELECT count(*) FROM EGN WHERE FilialeID = 'GRZ'").toInt(), visited - 1);
 }
 
+void TestMainWindow::editorsOpenFromTheMenusAndRecalculate()
+{
+    Fixture f;
+    TfrmMain& w = f.w;
+    f.exec("INSERT INTO EGN (ANummer, Nebenstelle, Zone, GZ, FilialeID) VALUES ('0316011', '11', 'Mobil', 'GZ', 'alt')");
+    // Each opens modally, fresh; the menu entries and the toolbar reach the same dialogs.
+    f.script.dialogResults << nullptr << nullptr << nullptr << nullptr;
+    w.mnuFilialen->trigger();
+    w.mnuKostenstellen->trigger();
+    w.mnuZonenrabatte->trigger();
+    w.tbtnFilialen->trigger();
+    QCOMPARE(f.shown(), (QStringList{"Filialen: frmFilialen", "Kostenstellen: frmKostenstellen", "Zonen: frmZonenrabatte",
+                                     "Filialen: frmFilialen"}));
+
+    // A branch entered and the question answered Yes: the calls carry it at once.
+    f.script.clear();
+    f.script.answers = {true};
+    f.script.dialogResults << [](QDialog& dialog) {
+        auto& d = static_cast<TfrmFilialen&>(dialog);
+        d.tableFilialen->insert(0);
+        d.tableFilialen->setValue(0, "ANummer", "0316*");
+        d.tableFilialen->setValue(0, "Kurz", "GRZ");
+        d.reject();
+        return int(QDialog::Rejected);
+    };
+    w.mnuFilialenClick();
+    QCOMPARE(f.shown(), (QStringList{"Filialen: frmFilialen", "Bestätigung: Es wurden Daten verändert!\nSollen nun die "
+                                                              "Einzelgesprächsnachweise aktualisiert werden ?"}));
+    QCOMPARE(f.t.scalar("SELECT FilialeID FROM EGN").toString(), QStringLiteral("GRZ"));
+    QCOMPARE(w.statusPanel(StatusPanel::Text), QStringLiteral("1 Done."));
+}
+
+void TestMainWindow::deletingALoadedFileResetsTheViews()
+{
+    Fixture f;
+    TfrmMain& w = f.w;
+    f.exec("INSERT INTO GeladeneDateien (DateiID, DateiName, OriginalName, AnzahlEGN) VALUES (1, '/d/a.edi', '', 2), (2, '/d/b.edi', '', 1)");
+    f.exec("INSERT INTO EGN (DateiID, Zone, GZ, BeginZeit) VALUES (1, 'Mobil', 'GZ', 1), (1, 'Mobil', 'GZ', 2), (2, 'Fest', 'GZ', 3)");
+    f.choose("Zonen");
+    f.select({"Mobil"});
+    QVERIFY(w.qryDetails->isOpen());
+    f.script.answers = {true};
+    f.script.dialogResults << [](QDialog& dialog) {
+        auto& d = static_cast<TfrmLoaded&>(dialog);
+        d.DBGrid1->setCurrentRow(0);
+        d.btnDeleteClick();
+        return int(QDialog::Rejected);
+    };
+    w.mnuLoaded->trigger();
+    QCOMPARE(w.statusPanel(StatusPanel::Text), QStringLiteral("Es wurden 2 Einträge gelöscht."));
+    QCOMPARE(w.trvGruppe->model()->rowCount(), 0);
+    QVERIFY(!w.qryDetails->isOpen() && !w.qryGroup->isOpen());
+    QCOMPARE(f.t.scalar("SELECT group_concat(DateiID) FROM EGN").toString(), QStringLiteral("2"));
+}
+
 void TestMainWindow::sortingIsRefusedAboveTheLimit()
 {
     Fixture f;
@@ -1059,7 +1120,7 @@ void TestMainWindow::itemShortcutGoesBeforeMenuTitle()
         QCOMPARE(QApplication::activePopupWidget(), nullptr);
     }
     if (!ownItem)
-        QCOMPARE(f.shown(), QStringList(3, "Information: Diese Funktion ist noch nicht verfügbar."));
+        QCOMPARE(f.shown(), QStringList(3, "Geladene Dateien: frmLoaded"));
 
     // A menu title whose letter no item takes still opens its menu.
     QMenu* ansicht = w.menuBar()->actions().at(1)->menu();

@@ -89,6 +89,9 @@ void EditGrid::setModel(QAbstractItemModel* model)
         const QMetaMethod slot = metaObject()->method(metaObject()->indexOfSignal("stateChanged()"));
         connect(model, notify, this, slot);
     }
+    // The view would post on every change of the current row by itself; the grid does it, so
+    // that a refused post can bring the row back without being asked twice.
+    disconnect(selectionModel(), SIGNAL(currentRowChanged(QModelIndex, QModelIndex)), model, SLOT(submit()));
     connect(selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
         const int count = int(selectedRows().size());
         if (count != m_selectionCount) {
