@@ -130,6 +130,29 @@ private Q_SLOTS:
         QVERIFY(f.t.lists().Filialen().isDirty());
     }
 
+    void aRowTypedCellByCellIsPostedOnLeavingIt()
+    {
+        Fixture f;
+        f.sampleBranches();
+        TfrmFilialen d(f.t.dm(), f.recalc);
+        showAndFocus(d, d.gridFilialen);
+        const QRect cell = d.gridFilialen->visualRect(d.tableFilialen->index(2, 0));
+        QTest::mouseClick(d.gridFilialen->viewport(), Qt::LeftButton, {}, cell.center());
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Insert);
+        QTest::keyClicks(QApplication::focusWidget(), "0664123");
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QTest::keyClicks(QApplication::focusWidget(), "KLU");
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QTest::keyClicks(QApplication::focusWidget(), "Klagenfurt");
+        QVERIFY(f.column("SELECT Kurz FROM Filialen WHERE Kurz = 'KLU'").isEmpty());
+        // Tab from the last cell moves into the next row, which posts this one.
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QVERIFY(f.ui.messages.isEmpty());
+        QCOMPARE(f.column("SELECT ANummer || ' ' || Kurz || ' ' || Name FROM Filialen WHERE Kurz = 'KLU'"),
+                 QStringList{"0664123 KLU Klagenfurt"});
+        QCOMPARE(d.gridFilialen->currentRow(), 3);
+    }
+
     void closingWithARowInEditPostsIt()
     {
         Fixture f;

@@ -176,14 +176,14 @@ private Q_SLOTS:
 
     void writeRefusedKeepsTheCall()
     {
-        // A cost centre wider than the calls' column: that call fails, the others are written.
+        // The engine refuses the write of one call: that call fails, the others are written.
         RecordingUi ui;
         TestDb t;
         addCall(t.db(), QStringLiteral("0316999"), QStringLiteral("1"));
         addCall(t.db(), QStringLiteral("0316999"), QStringLiteral("2"));
         exec(t.db(), "INSERT INTO Filialen (Kurz, Name, ANummer) VALUES ('GRZ', 'Graz', '0316999')");
-        exec(t.db(), "INSERT INTO Kostenstellen (FilialeID, Nebenstelle, VonZeit, BisZeit, Kostenstelle) "
-                     "VALUES ('GRZ', '2', 0, 99999, 'Zwanzig Zeichen lang')");
+        exec(t.db(), "CREATE TEMP TRIGGER refuse BEFORE UPDATE ON EGN WHEN NEW.Nebenstelle = '2' "
+                     "BEGIN SELECT RAISE(ABORT, 'disk I/O error'); END");
         const RecalcOutcome outcome = RecalculateEGN(t.db(), t.lists());
         QCOMPARE(outcome.failed, 1);
         QCOMPARE(value(t, "FilialeID", 1).toString(), QStringLiteral("GRZ"));

@@ -1,6 +1,7 @@
 #include "referencedata/untStammdatenDialog.h"
 
 #include "database/Messages.h"
+#include "mainwindow/untScale.h"
 
 #include <QHBoxLayout>
 #include <QPushButton>
@@ -20,6 +21,7 @@ TStammdatenDialog::TStammdatenDialog(std::function<int()> recalculate, QWidget* 
 QHBoxLayout* TStammdatenDialog::bottomBar()
 {
     auto* bar = new QHBoxLayout;
+    bar->setSpacing(DesignPx(6));
     bar->addStretch(1);
     bar->addWidget(btnApply);
     bar->addWidget(btnClose);
