@@ -34,14 +34,7 @@ struct Fixture
         return 0;
     };
 
-    QStringList column(const QString& sql)
-    {
-        QStringList out;
-        RuboStatement s(t.db(), sql);
-        while (s.step())
-            out << VariantToText(s.column(0));
-        return out;
-    }
+    QStringList column(const QString& sql) { return t.column(sql); }
     void sampleBranches()
     {
         t.db().execute(QStringLiteral("INSERT INTO Filialen (Kurz, Name, ANummer) VALUES ('GRZ', 'Graz', '0316*'), ('WIE', 'Wien', '01*'), "

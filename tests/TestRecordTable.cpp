@@ -19,14 +19,7 @@ struct Fixture
     TestDb t;
     RecordingUi ui;
 
-    QStringList column(const QString& sql)
-    {
-        QStringList out;
-        RuboStatement s(t.db(), sql);
-        while (s.step())
-            out << VariantToText(s.column(0));
-        return out;
-    }
+    QStringList column(const QString& sql) { return t.column(sql); }
 };
 
 // The branch table as its editor holds it, with the editor's checks.

@@ -11,6 +11,8 @@
 #include <QHash>
 #include <QSet>
 
+#include <functional>
+
 namespace {
 
 // Stored for "none": the table's rows were always written so, and the lookup reads it as empty.
@@ -75,6 +77,35 @@ void warnIfTooLong(const QString& kostenstelle)
         MessageOk(warning);
 }
 
+// The end of every button: the input errors shown, or the rows written in one transaction and
+// a failure of the engine shown.
+KostenstellenErgebnis storeChecked(RuboDatabase& db, ReferenceLists& lists, const QString& errors,
+                                   const QString& kostenstelle, const std::function<void()>& write)
+{
+    if (!errors.isEmpty()) {
+        showInputError(errors);
+        return KostenstellenErgebnis::Abgelehnt;
+    }
+    QString failure;
+    {
+        TpWait wait;
+        try {
+            RuboTransaction transaction(db);
+            write();
+            transaction.commit();
+        } catch (const RuboError& e) {
+            failure = e.message();
+        }
+        lists.SetKostenstellenDirty();
+    }
+    if (!failure.isEmpty()) {
+        MessageOk(failure);
+        return KostenstellenErgebnis::Fehler;
+    }
+    warnIfTooLong(kostenstelle);
+    return KostenstellenErgebnis::Gespeichert;
+}
+
 } // namespace
 
 KostenstellenErgebnis KostenstellenNeu(RuboDatabase& db, ReferenceLists& lists, const KostenstellenEingabe& eingabe)
@@ -105,8 +136,6 @@ KostenstellenErgebnis KostenstellenNeu(RuboDatabase& db, ReferenceLists& lists, 
                      + QString::number(last) + QStringLiteral(" eingeben ?")))
         return KostenstellenErgebnis::Abgelehnt;
 
-    KostenstellenErgebnis result = KostenstellenErgebnis::Gespeichert;
-    QString failure;
     {
         TpWait wait;
         lists.LoadKostenstellen();
@@ -124,38 +153,41 @@ KostenstellenErgebnis KostenstellenNeu(RuboDatabase& db, ReferenceLists& lists, 
             }
         }
         errors += conflicts.text();
-        if (errors.isEmpty()) {
-            try {
-                RuboTransaction transaction(db);
-                RuboStatement insert(db, QStringLiteral("INSERT INTO Kostenstellen (FilialeID, Nebenstelle, VonZeit, BisZeit, "
-                                                        "Kostenstelle) VALUES (?1, ?2, ?3, ?4, ?5)"));
-                for (qint64 n = first; n <= last; ++n) {
-                    insert.reset();
-                    insert.bindText(1, filiale.isEmpty() ? kNone : TrimmedText(filiale));
-                    insert.bindText(2, nebenstelleText.isEmpty() ? kNone : QString::number(n));
-                    insert.bindDouble(3, von);
-                    insert.bindDouble(4, bis);
-                    insert.bindText(5, TrimmedText(kostenstelle));
-                    insert.step();
-                }
-                transaction.commit();
-            } catch (const RuboError& e) {
-                failure = e.message();
-                result = KostenstellenErgebnis::Fehler;
-            }
-            lists.SetKostenstellenDirty();
+    }
+    return storeChecked(db, lists, errors, kostenstelle, [&] {
+        RuboStatement insert(db, QStringLiteral("INSERT INTO Kostenstellen (FilialeID, Nebenstelle, VonZeit, BisZeit, "
+                                                "Kostenstelle) VALUES (?1, ?2, ?3, ?4, ?5)"));
+        for (qint64 n = first; n <= last; ++n) {
+            insert.reset();
+            insert.bindText(1, filiale.isEmpty() ? kNone : TrimmedText(filiale));
+            insert.bindText(2, nebenstelleText.isEmpty() ? kNone : QString::number(n));
+            insert.bindDouble(3, von);
+            insert.bindDouble(4, bis);
+            insert.bindText(5, TrimmedText(kostenstelle));
+            insert.step();
         }
-    }
-    if (!errors.isEmpty()) {
-        showInputError(errors);
-        return KostenstellenErgebnis::Abgelehnt;
-    }
-    if (result == KostenstellenErgebnis::Fehler)
-        MessageOk(failure);
-    else
-        warnIfTooLong(kostenstelle);
-    return result;
+    });
 }
+
+namespace {
+
+// The collision of a changed row with the changed rows before it, by the rule of the list:
+// a row of the same extension wins over one of the whole branch.
+const KostenstelleEntry* collisionAmong(const QList<KostenstelleEntry>& changed, const KostenstelleEntry& row)
+{
+    const KostenstelleEntry* wide = nullptr;
+    for (const KostenstelleEntry& other : changed) {
+        if (other.FilialeID != row.FilialeID || other.VonZeit > row.BisZeit || row.VonZeit > other.BisZeit)
+            continue;
+        if (!row.Nebenstelle.isEmpty() && other.Nebenstelle == row.Nebenstelle)
+            return &other;
+        if (other.Nebenstelle.isEmpty())
+            wide = &other;
+    }
+    return wide;
+}
+
+} // namespace
 
 KostenstellenErgebnis KostenstellenAendern(RuboDatabase& db, ReferenceLists& lists, const QList<qint64>& ids,
                                            const KostenstellenEingabe& eingabe)
@@ -173,9 +205,7 @@ KostenstellenErgebnis KostenstellenAendern(RuboDatabase& db, ReferenceLists& lis
     const double bis = setBis ? ParseDateLenient(eingabe.BisZeit, -1, -1, -1) : 0;
 
     // Each row as it will be, checked against the rows that stay and the changed rows before it.
-    KostenstellenErgebnis result = KostenstellenErgebnis::Gespeichert;
     QString errors;
-    QString failure;
     {
         TpWait wait;
         lists.LoadKostenstellen();
@@ -184,6 +214,7 @@ KostenstellenErgebnis KostenstellenAendern(RuboDatabase& db, ReferenceLists& lis
         for (const KostenstelleEntry& e : list.entries())
             byId.insert(e.ID, &e);
         const QSet<qint64> changing(ids.cbegin(), ids.cend());
+        const auto beingChanged = [&](const KostenstelleEntry& e) { return changing.contains(e.ID); };
         QList<KostenstelleEntry> changed;
         ConflictList conflicts;
         bool outOfOrder = false;
@@ -200,29 +231,12 @@ KostenstellenErgebnis KostenstellenAendern(RuboDatabase& db, ReferenceLists& lis
                 row.VonZeit = von;
             if (setBis)
                 row.BisZeit = bis;
-            if (row.VonZeit > row.BisZeit)
-                outOfOrder = true;
-            const KostenstelleEntry* hit = list.Overlapping(row.FilialeID, row.Nebenstelle, row.VonZeit, row.BisZeit,
-                                                            [&](const KostenstelleEntry& e) { return changing.contains(e.ID); });
-            // Among the changed rows the same rule: one of the same extension wins over one of
-            // the whole branch.
+            outOfOrder = outOfOrder || row.VonZeit > row.BisZeit;
+            const KostenstelleEntry* hit = list.Overlapping(row.FilialeID, row.Nebenstelle, row.VonZeit, row.BisZeit, beingChanged);
             if (!hit || hit->Nebenstelle != row.Nebenstelle) {
-                const KostenstelleEntry* same = nullptr;
-                const KostenstelleEntry* wide = nullptr;
-                for (const KostenstelleEntry& other : std::as_const(changed)) {
-                    if (other.FilialeID != row.FilialeID || other.VonZeit > row.BisZeit || row.VonZeit > other.BisZeit)
-                        continue;
-                    if (!row.Nebenstelle.isEmpty() && other.Nebenstelle == row.Nebenstelle) {
-                        same = &other;
-                        break;
-                    }
-                    if (other.Nebenstelle.isEmpty())
-                        wide = &other;
-                }
-                if (same)
-                    hit = same;
-                else if (!hit)
-                    hit = wide;
+                const KostenstelleEntry* among = collisionAmong(changed, row);
+                if (among && (!hit || among->Nebenstelle == row.Nebenstelle))
+                    hit = among;
             }
             if (hit)
                 conflicts.add(row.FilialeID, row.Nebenstelle, row.VonZeit, row.BisZeit, *hit);
@@ -231,70 +245,42 @@ KostenstellenErgebnis KostenstellenAendern(RuboDatabase& db, ReferenceLists& lis
         if (outOfOrder)
             errors += QStringLiteral("\nKein Zeitbereich eingegeben");
         errors += conflicts.text();
-        if (errors.isEmpty()) {
-            try {
-                RuboTransaction transaction(db);
-                // A null leaves the column as it is.
-                RuboStatement update(db, QStringLiteral("UPDATE Kostenstellen SET FilialeID = coalesce(?1, FilialeID), "
-                                                        "Nebenstelle = coalesce(?2, Nebenstelle), VonZeit = coalesce(?3, VonZeit), "
-                                                        "BisZeit = coalesce(?4, BisZeit), Kostenstelle = coalesce(?5, Kostenstelle) "
-                                                        "WHERE ID = ?6"));
-                for (const qint64 id : ids) {
-                    update.reset();
-                    if (setFiliale)
-                        update.bindText(1, filiale.isEmpty() ? kNone : filiale);
-                    if (setNebenstelle)
-                        update.bindText(2, nebenstelle);
-                    if (setVon)
-                        update.bindDouble(3, von);
-                    if (setBis)
-                        update.bindDouble(4, bis);
-                    if (!kostenstelle.isEmpty())
-                        update.bindText(5, kostenstelle);
-                    update.bindInt(6, id);
-                    update.step();
-                }
-                transaction.commit();
-            } catch (const RuboError& e) {
-                failure = e.message();
-                result = KostenstellenErgebnis::Fehler;
-            }
-            lists.SetKostenstellenDirty();
+    }
+    return storeChecked(db, lists, errors, kostenstelle, [&] {
+        // A null leaves the column as it is.
+        RuboStatement update(db, QStringLiteral("UPDATE Kostenstellen SET FilialeID = coalesce(?1, FilialeID), "
+                                                "Nebenstelle = coalesce(?2, Nebenstelle), VonZeit = coalesce(?3, VonZeit), "
+                                                "BisZeit = coalesce(?4, BisZeit), Kostenstelle = coalesce(?5, Kostenstelle) "
+                                                "WHERE ID = ?6"));
+        for (const qint64 id : ids) {
+            update.reset();
+            if (setFiliale)
+                update.bindText(1, filiale.isEmpty() ? kNone : filiale);
+            if (setNebenstelle)
+                update.bindText(2, nebenstelle);
+            if (setVon)
+                update.bindDouble(3, von);
+            if (setBis)
+                update.bindDouble(4, bis);
+            if (!kostenstelle.isEmpty())
+                update.bindText(5, kostenstelle);
+            update.bindInt(6, id);
+            update.step();
         }
-    }
-    if (!errors.isEmpty()) {
-        showInputError(errors);
-        return KostenstellenErgebnis::Abgelehnt;
-    }
-    if (result == KostenstellenErgebnis::Fehler)
-        MessageOk(failure);
-    else
-        warnIfTooLong(kostenstelle);
-    return result;
+    });
 }
 
 bool KostenstellenLoeschen(RuboDatabase& db, ReferenceLists& lists, const QList<qint64>& ids)
 {
-    QString failure;
-    {
-        TpWait wait;
-        try {
-            RuboTransaction transaction(db);
-            RuboStatement remove(db, QStringLiteral("DELETE FROM Kostenstellen WHERE ID = ?1"));
-            for (const qint64 id : ids) {
-                remove.reset();
-                remove.bindInt(1, id);
-                remove.step();
-            }
-            transaction.commit();
-        } catch (const RuboError& e) {
-            failure = e.message();
-        }
-        lists.SetKostenstellenDirty();
-    }
-    if (!failure.isEmpty())
-        MessageOk(failure);
-    return failure.isEmpty();
+    return storeChecked(db, lists, QString(), QString(), [&] {
+               RuboStatement remove(db, QStringLiteral("DELETE FROM Kostenstellen WHERE ID = ?1"));
+               for (const qint64 id : ids) {
+                   remove.reset();
+                   remove.bindInt(1, id);
+                   remove.step();
+               }
+           })
+        == KostenstellenErgebnis::Gespeichert;
 }
 
 QString KostenstellenFilter(KostenstellenFilterFelder& felder, const QDate& today)

@@ -1,7 +1,6 @@
 #include "referencedata/untFilialen.h"
 
 #include "database/Conversions.h"
-#include "database/Messages.h"
 #include "database/dmlMain.h"
 #include "mainwindow/untScale.h"
 #include "referencedata/RecordTable.h"
@@ -51,25 +50,13 @@ TfrmFilialen::TfrmFilialen(TdmMain& dm, std::function<int()> recalculate, QWidge
 
 bool TfrmFilialen::tableFilialenBeforePost()
 {
-    const QString refusal = FilialePostRefusal(m_dm.RuboDB(), *tableFilialen);
-    if (!refusal.isEmpty()) {
-        MessageOk(refusal);
-        return false;
-    }
-    setChanged();
-    return true;
+    return passes(FilialePostRefusal(m_dm.RuboDB(), *tableFilialen));
 }
 
 bool TfrmFilialen::tableFilialenBeforeDelete(int row)
 {
     const QString kurz = VariantToText(tableFilialen->value(row, QStringLiteral("Kurz")));
-    const QString refusal = FilialeDeleteRefusal(m_dm.RuboDB(), kurz);
-    if (!refusal.isEmpty()) {
-        MessageOk(refusal);
-        return false;
-    }
-    setChanged();
-    return true;
+    return passes(FilialeDeleteRefusal(m_dm.RuboDB(), kurz));
 }
 
 bool TfrmFilialen::finishEditing()

@@ -28,6 +28,16 @@ QHBoxLayout* TStammdatenDialog::bottomBar()
     return bar;
 }
 
+bool TStammdatenDialog::passes(const QString& refusal)
+{
+    if (!refusal.isEmpty()) {
+        MessageOk(refusal);
+        return false;
+    }
+    setChanged();
+    return true;
+}
+
 void TStammdatenDialog::btnApplyClick()
 {
     if (!finishEditing())

@@ -18,6 +18,8 @@ public:
 
     bool isChanged() const { return m_changed; }
     void setChanged() { m_changed = true; }
+    // A check's answer: its refusal shown (false), or the change it lets through counted.
+    bool passes(const QString& refusal);
 
     void btnApplyClick();
     // Closing: a row still in edit is posted first (a refused post keeps the dialog open);

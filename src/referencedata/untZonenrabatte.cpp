@@ -1,7 +1,6 @@
 #include "referencedata/untZonenrabatte.h"
 
 #include "database/Conversions.h"
-#include "database/Messages.h"
 #include "database/SqlText.h"
 #include "database/dmlMain.h"
 #include "mainwindow/untScale.h"
@@ -71,19 +70,12 @@ TfrmZonenrabatte::TfrmZonenrabatte(TdmMain& dm, std::function<int()> recalculate
 
 bool TfrmZonenrabatte::tblZonenrabatteBeforePost()
 {
-    const QString refusal = ZonenrabattPostRefusal(m_dm.RuboDB(), *tblZonenrabatte);
-    if (!refusal.isEmpty()) {
-        MessageOk(refusal);
-        return false;
-    }
-    setChanged();
-    return true;
+    return passes(ZonenrabattPostRefusal(m_dm.RuboDB(), *tblZonenrabatte));
 }
 
 bool TfrmZonenrabatte::tblZonenrabatteBeforeDelete()
 {
-    setChanged();
-    return true;
+    return passes(QString());
 }
 
 QString TfrmZonenrabatte::CalcKey(int row) const

@@ -1,5 +1,7 @@
 #include "support/TestDb.h"
 
+#include "database/Conversions.h"
+
 
 #include <QFile>
 #include <QTest>
@@ -32,4 +34,13 @@ QVariant TestDb::scalar(const QString& sql)
 {
     RuboStatement stmt(db(), sql);
     return stmt.step() ? stmt.column(0) : QVariant();
+}
+
+QStringList TestDb::column(const QString& sql)
+{
+    QStringList out;
+    RuboStatement stmt(db(), sql);
+    while (stmt.step())
+        out << VariantToText(stmt.column(0));
+    return out;
 }

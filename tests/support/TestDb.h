@@ -3,6 +3,7 @@
 #include "database/dmlMain.h"
 
 #include <QString>
+#include <QStringList>
 #include <QTemporaryDir>
 #include <memory>
 
@@ -22,6 +23,8 @@ public:
     QString writeFile(const QString& name, const QByteArray& content) const;
     // The single value of a query, for assertions.
     QVariant scalar(const QString& sql);
+    // The first column of every row of a query, as texts read from the database are.
+    QStringList column(const QString& sql);
 
 private:
     QTemporaryDir m_dir;
