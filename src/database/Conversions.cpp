@@ -668,6 +668,17 @@ double ParseShortDate(const QString& text)
     return scanWhole(text, scanDate, false);   // the year may be left out
 }
 
+bool TryParseShortDate(const QString& text, double& serial)
+{
+    const QStringView view = trimmedView(text);
+    qsizetype pos = 0;
+    double value = 0;
+    if (!scanDate(view, pos, false, value) || pos != view.size())
+        return false;
+    serial = value;
+    return true;
+}
+
 double ParseTime(const QString& text)
 {
     return scanWhole(text, scanTime, true);   // "am"/"pm" allowed

@@ -52,6 +52,8 @@ qint32 ParseIntOrZero(QStringView text);
 bool TryParseInt32(QStringView text, qint32& value);
 
 double ParseShortDate(const QString& text);   // 0 on any failure
+// ParseShortDate that tells an unreadable text from 30.12.1899: false (serial untouched).
+bool TryParseShortDate(const QString& text, double& serial);
 double ParseTime(const QString& text);        // 0 on any failure
 double ParseDateTime(const QString& text);    // throws RuboError on failure
 // Carrier format: date "yyyymmdd" or "yymmdd", time "hhnnss"; throws RuboError on an impossible

@@ -2,8 +2,11 @@
 
 #include "database/Messages.h"
 #include "database/dmlMain.h"
+#include "import/CsvReader.h"
 #include "import/EdiReader.h"
 #include "import/ImportFrame.h"
+#include "import/MdbCallSource.h"
+#include "import/OneReader.h"
 #include "import/TextCallSource.h"
 
 #include <QFileInfo>
@@ -23,8 +26,14 @@ QString extensionOf(const QString& path)
 // The source of a file type whose calls the import reads; nullptr for any other type.
 std::unique_ptr<CallSource> callSourceFor(const QString& extension, const QString& path)
 {
+    if (extension == QLatin1String(".mdb"))
+        return std::make_unique<MdbCallSource>(path);
+    if (extension == QLatin1String(".csv"))
+        return std::make_unique<TextCallSource>(path, std::make_unique<CsvReader>());
     if (extension == QLatin1String(".edi"))
         return std::make_unique<TextCallSource>(path, std::make_unique<EdiReader>());
+    if (extension == QLatin1String(".one"))
+        return std::make_unique<TextCallSource>(path, std::make_unique<OneReader>());
     return nullptr;
 }
 

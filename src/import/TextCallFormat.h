@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QString>
 #include <QStringView>
 
 #include <optional>
@@ -11,7 +12,7 @@ struct TEGN;
 class TextCallFormat
 {
 public:
-    enum class Verdict { NotACall, Call, SplitFailed, TooFewFields };
+    enum class Verdict { NotACall, Call, SplitFailed, TooFewFields, Unusable };
 
     virtual ~TextCallFormat() = default;
     virtual int headerLines() const { return 0; }
@@ -20,6 +21,8 @@ public:
     virtual Verdict classify(QStringView line, int& code) = 0;
     // Sets the fields the format delivers; conversion errors are thrown as RuboError.
     virtual void fill(TEGN& egn) = 0;
+    // For Unusable: what is wrong with the line, put to the user before the line number.
+    virtual QString problem() const { return QString(); }
     // The call count of the file's trailer, once classify() has passed one.
     virtual std::optional<int> declaredCount() const { return std::nullopt; }
 };

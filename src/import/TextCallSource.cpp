@@ -29,6 +29,8 @@ bool TextCallSource::askToStop(TextCallFormat::Verdict verdict, int code, int ca
     if (verdict == TextCallFormat::Verdict::SplitFailed)
         question = QStringLiteral("Fehlernummer ") + QString::number(code) + QStringLiteral(" ist beim Zerlegen der Zeile Nr. ")
             + QString::number(line) + QStringLiteral(" aufgetreten.");
+    else if (verdict == TextCallFormat::Verdict::Unusable)
+        question = m_format->problem() + QStringLiteral("\nZeile Nr:") + QString::number(line);
     else
         question = QStringLiteral("Beim Zerlegen der Zeile wurden nicht die erforderlichen Spaltenanzahl gefunden.")
             + QStringLiteral("\nErforderliche Spaltenanzahl:") + QString::number(code) + QStringLiteral("\nZeile Nr:")
@@ -51,6 +53,7 @@ CallSource::Step TextCallSource::next(int callsRead, QString& stage)
             break;
         case TextCallFormat::Verdict::SplitFailed:
         case TextCallFormat::Verdict::TooFewFields:
+        case TextCallFormat::Verdict::Unusable:
             if (askToStop(verdict, code, callsRead))
                 return Step::StoppedByUser;
             ++m_skippedLines;
