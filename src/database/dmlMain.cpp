@@ -118,9 +118,12 @@ bool TdmMain::open()
 
 int TdmMain::GeladeneDateiAdd(const QString& path, const QString& origin)
 {
-    // The path is compared as data: an apostrophe in a file name must not break the check.
-    RuboStatement same(m_db, QStringLiteral("SELECT COUNT(*) FROM GeladeneDateien WHERE DateiName = ?"));
+    // The path is compared as data: an apostrophe in a file name must not break the check. Files
+    // unpacked from archives share the scratch folder's paths, so the archive is compared too.
+    RuboStatement same(m_db, QStringLiteral("SELECT COUNT(*) FROM GeladeneDateien WHERE DateiName = ? "
+                                            "AND COALESCE(OriginalName, '') = ?"));
     same.bindText(1, path);
+    same.bindText(2, origin);
     if (same.step() && same.column(0).toInt() > 0)
         return -1;
     RuboStatement largest(m_db, QStringLiteral("SELECT MAX(DateiID) FROM GeladeneDateien"));

@@ -39,7 +39,8 @@ public:
     QString databaseFile() const { return m_databaseFile; }
     QString startDirectory() const { return m_startDirectory; }
 
-    // New DateiID for a path, or -1 when the path is registered already.
+    // New DateiID for a path from an origin (empty, or the archive it was unpacked from), or -1
+    // when that path from that origin is registered already.
     int GeladeneDateiAdd(const QString& path, const QString& origin);
     int GeladeneDateiSetAnzahlEGN(int dateiId, int count);
     // Every registered file, in the order the engine reads them.

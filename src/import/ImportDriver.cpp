@@ -8,6 +8,7 @@
 #include "import/MdbCallSource.h"
 #include "import/OneReader.h"
 #include "import/TextCallSource.h"
+#include "import/ZipImport.h"
 
 #include <QFileInfo>
 #include <QTime>
@@ -54,6 +55,11 @@ void reportEnd(const ImportResult& result)
 ImportResult importFile(TdmMain& dm, const QString& path, const QString& origin)
 {
     const QString extension = extensionOf(path);
+    if (extension == QLatin1String(".zip")) {
+        ImportResult result = ImportZip(dm, path);
+        reportEnd(result);
+        return result;
+    }
     std::unique_ptr<CallSource> source = callSourceFor(extension, path);
     if (!source) {
         MessageOk(UnsupportedTypeMessage(extension));
