@@ -17,7 +17,7 @@ namespace {
 
 // Carrier archives hold a few files of calls; anything that unpacks to more is refused before
 // it fills the disk.
-constexpr zip_uint64_t kMaxUnpackedBytes = zip_uint64_t(4) << 30;
+zip_uint64_t g_maxUnpackedBytes = zip_uint64_t(4) << 30;
 constexpr int kMaxDepth = 3;
 
 int g_depth = 0;
@@ -32,6 +32,7 @@ struct DepthGuard
 struct Entry
 {
     zip_uint64_t index;
+    zip_uint64_t size;   // as the archive declares it
     QString name;
     QString archived;   // its name in the archive
 };
@@ -104,7 +105,7 @@ QList<Entry> entriesToUnpack(zip_t* zip, QStringList& refused)
             reason = QStringLiteral("verschlüsselt");
         else if (names.contains(name))
             reason = QStringLiteral("gleicher Name wie ein früherer Eintrag, der geladen wird");
-        else if (!(st.valid & ZIP_STAT_SIZE) || st.size > kMaxUnpackedBytes - total)
+        else if (!(st.valid & ZIP_STAT_SIZE) || st.size > g_maxUnpackedBytes - total)
             reason = QStringLiteral("entpackt zu groß");
         if (!reason.isEmpty()) {
             refused << archived + QStringLiteral(": ") + reason;
@@ -112,7 +113,7 @@ QList<Entry> entriesToUnpack(zip_t* zip, QStringList& refused)
         }
         total += st.size;
         names.insert(name);
-        entries.append({zip_uint64_t(i), name, archived});
+        entries.append({zip_uint64_t(i), st.size, name, archived});
     }
     return entries;
 }
@@ -136,6 +137,7 @@ bool unpack(zip_t* zip, const Entry& entry, const QDir& folder, Failure& failure
         failure.reason = reasonOf(failure.code, zip_error_strerror(error));
     }
     char buffer[1 << 16];
+    zip_uint64_t written = 0;
     while (ok) {
         const zip_int64_t n = zip_fread(in, buffer, sizeof buffer);
         if (n < 0) {
@@ -145,6 +147,11 @@ bool unpack(zip_t* zip, const Entry& entry, const QDir& folder, Failure& failure
             ok = false;
         } else if (n == 0) {
             break;
+        } else if ((written += zip_uint64_t(n)) > entry.size) {
+            // The limit was checked against the declared size; a lying entry stops here.
+            failure.code = ZIP_ER_INCONS;
+            failure.reason = reasonOf(ZIP_ER_INCONS, "");
+            ok = false;
         } else if (out.write(buffer, n) != n) {
             failure.code = ZIP_ER_WRITE;
             failure.reason = out.errorString();
@@ -233,6 +240,11 @@ bool unpackAll(zip_t* zip, const QList<Entry>& entries, const QDir& folder, cons
 }
 
 } // namespace
+
+void SetZipUnpackLimit(quint64 bytes)
+{
+    g_maxUnpackedBytes = bytes;
+}
 
 QString ZipScratchFolder(const TdmMain& dm, int depth)
 {

@@ -12,3 +12,6 @@ ImportResult ImportZip(TdmMain& dm, const QString& archive);
 
 // The scratch folder of an archive at the given depth (0 for the archive the user chose).
 QString ZipScratchFolder(const TdmMain& dm, int depth);
+
+// What one archive may unpack to at most (4 GiB); tests lower it.
+void SetZipUnpackLimit(quint64 bytes);
