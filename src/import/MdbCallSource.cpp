@@ -72,9 +72,8 @@ void MdbCallSource::damaged(const QString& detail) const
 
 // The next record of the reader, without its line end. The window keeps repainting while the
 // reader works; a reader that says nothing for too long is stopped.
-QByteArray MdbCallSource::readRecord(const QString& stage)
+QByteArray MdbCallSource::readRecord()
 {
-    Q_UNUSED(stage);
     QProcess& p = *m_cdrDatabase;
     QElapsedTimer silence;
     silence.start();
@@ -111,9 +110,9 @@ void MdbCallSource::throwReaderError(const QList<QByteArray>& fields) const
 }
 
 // Reads the reader's next record into m_row; false at the end of the table.
-bool MdbCallSource::readRow(const QString& stage)
+bool MdbCallSource::readRow()
 {
-    const QList<QByteArray> fields = readRecord(stage).split('\t');
+    const QList<QByteArray> fields = readRecord().split('\t');
     const QByteArray& kind = fields.first();
     if (kind == "ERROR")
         throwReaderError(fields);
@@ -153,7 +152,7 @@ void MdbCallSource::prepare(QString& stage)
     m_cdrDatabase->start(program, {m_path, QStringLiteral("calls")}, QIODevice::ReadOnly);
     if (!m_cdrDatabase->waitForStarted(10000))
         throw RuboError(QStringLiteral("Das Leseprogramm für Access-Datenbanken ") + program + QStringLiteral(" fehlt."));
-    const QList<QByteArray> names = readRecord(stage).split('\t');
+    const QList<QByteArray> names = readRecord().split('\t');
     if (names.first() == "ERROR")
         throwReaderError(names);
     if (names.first() != "COLUMNS")
@@ -172,14 +171,14 @@ void MdbCallSource::prepare(QString& stage)
             throw RuboError(QStringLiteral("In der Tabelle 'calls' fehlt die Spalte '") + columnName(c) + QStringLiteral("'."));
     }
     stage = QStringLiteral("first calls");
-    m_rowPending = readRow(stage);
+    m_rowPending = readRow();
 }
 
 CallSource::Step MdbCallSource::next(int callsRead, QString& stage)
 {
     if (callsRead > 0) {
         stage = QStringLiteral("next calls");
-        m_rowPending = !m_ended && readRow(stage);
+        m_rowPending = !m_ended && readRow();
     }
     return m_rowPending ? Step::Call : Step::End;
 }

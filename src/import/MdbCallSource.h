@@ -33,8 +33,8 @@ public:
 private:
     enum Column { ANumber, Extension, BNumber, Amount, Time, Units, Jurisdiction, Zone, Destination, kColumnCount };
 
-    QByteArray readRecord(const QString& stage);
-    bool readRow(const QString& stage);
+    QByteArray readRecord();
+    bool readRow();
     [[noreturn]] void throwReaderError(const QList<QByteArray>& fields) const;
     [[noreturn]] void damaged(const QString& detail) const;
 
