@@ -45,7 +45,7 @@ struct Failure
 };
 
 // libzip's reasons in the user's words, where a user can do something about them.
-QString reasonOf(int code, const char* libzipText)
+QString reasonOf(int code)
 {
     switch (code) {
     case ZIP_ER_NOZIP: return QStringLiteral("keine Zip-Datei");
@@ -59,7 +59,13 @@ QString reasonOf(int code, const char* libzipText)
     case ZIP_ER_COMPNOTSUPP: return QStringLiteral("Packverfahren nicht unterstützt");
     case ZIP_ER_ENCRNOTSUPP:
     case ZIP_ER_NOPASSWD: return QStringLiteral("verschlüsselt");
-    default: return QString::fromUtf8(libzipText);
+    default: {
+        zip_error_t error;
+        zip_error_init_with_code(&error, code);
+        const QString text = QString::fromUtf8(zip_error_strerror(&error));
+        zip_error_fini(&error);
+        return text;
+    }
     }
 }
 
@@ -132,25 +138,23 @@ bool unpack(zip_t* zip, const Entry& entry, const QDir& folder, Failure& failure
     zip_file_t* in = zip_fopen_index(zip, entry.index, 0);
     bool ok = in != nullptr;
     if (!in) {
-        zip_error_t* error = zip_get_error(zip);
-        failure.code = zip_error_code_zip(error);
-        failure.reason = reasonOf(failure.code, zip_error_strerror(error));
+        failure.code = zip_error_code_zip(zip_get_error(zip));
+        failure.reason = reasonOf(failure.code);
     }
     char buffer[1 << 16];
     zip_uint64_t written = 0;
     while (ok) {
         const zip_int64_t n = zip_fread(in, buffer, sizeof buffer);
         if (n < 0) {
-            zip_error_t* error = zip_file_get_error(in);
-            failure.code = zip_error_code_zip(error);
-            failure.reason = reasonOf(failure.code, zip_error_strerror(error));
+            failure.code = zip_error_code_zip(zip_file_get_error(in));
+            failure.reason = reasonOf(failure.code);
             ok = false;
         } else if (n == 0) {
             break;
         } else if ((written += zip_uint64_t(n)) > entry.size) {
             // The limit was checked against the declared size; a lying entry stops here.
             failure.code = ZIP_ER_INCONS;
-            failure.reason = reasonOf(ZIP_ER_INCONS, "");
+            failure.reason = reasonOf(ZIP_ER_INCONS);
             ok = false;
         } else if (out.write(buffer, n) != n) {
             failure.code = ZIP_ER_WRITE;
@@ -162,7 +166,7 @@ bool unpack(zip_t* zip, const Entry& entry, const QDir& folder, Failure& failure
         const int closed = zip_fclose(in);
         if (ok && closed != 0) {
             failure.code = closed;
-            failure.reason = QStringLiteral("Prüfsumme falsch");
+            failure.reason = reasonOf(closed);
             ok = false;
         }
     }
@@ -277,10 +281,7 @@ ImportResult ImportZip(TdmMain& dm, const QString& archive)
         whole = unpackAll(zip, entriesToUnpack(zip, refused), folder, archive, unpacked);
         zip_discard(zip);
     } else if (askForDebugRetry(error)) {
-        zip_error_t reason;
-        zip_error_init_with_code(&reason, error);
-        reportSecondFailure(archive, folderPath, reasonOf(error, zip_error_strerror(&reason)));
-        zip_error_fini(&reason);
+        reportSecondFailure(archive, folderPath, reasonOf(error));
     }
     if (!refused.isEmpty())
         MessageOk(QStringLiteral("Diese Einträge des Archivs ") + archive + QStringLiteral(" werden nicht geladen:\n")
