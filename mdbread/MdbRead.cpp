@@ -1,5 +1,5 @@
-// Reads one table of an Access database with libmdb and writes its rows to stdout, so that the
-// import never runs libmdb in its own process: a damaged file may make libmdb read garbage or
+// Reads one table of an Access database with libmdb and writes its rows to stdout, so that libmdb
+// never runs inside the import's process: a damaged file may make libmdb hang, read garbage or
 // abort, and that must end this program, not the user's session.
 //
 // Usage: rubo-mdb-read FILE TABLE
@@ -8,7 +8,8 @@
 //   ROW <value>...                         "-" null, "S"text, "I"whole number, "N"number,
 //                                          "D"date as days since 30.12.1899
 //   END <rows>                             every row read; exit code 0
-//   ERROR <kind> <detail>                  kind: open, table, damaged; detail in German; exit 1
+//   ERROR <kind> <detail>                  kind: open (no Access file), table (missing), damaged,
+//                                          reader (this program failed); detail in German; exit 1
 // glib first: mdbtools.h would include it inside its extern "C" block.
 #include <glib.h>
 #include <mdbtools.h>
@@ -105,7 +106,7 @@ int main(int argc, char** argv)
     }
     g_diagnostics = tmpfile();
     if (!g_diagnostics || dup2(fileno(g_diagnostics), STDERR_FILENO) < 0)
-        fail("open", "keine Zwischendatei");
+        fail("reader", "keine Zwischendatei");
 
     MdbHandle* mdb = mdb_open(argv[1], MDB_NOFLAGS);
     if (!mdb)

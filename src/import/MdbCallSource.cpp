@@ -106,7 +106,11 @@ void MdbCallSource::throwReaderError(const QList<QByteArray>& fields) const
         throw RuboError(QStringLiteral("Die Datenbank ") + m_path + QStringLiteral(" enthält keine Tabelle 'calls'."));
     if (kind == "open")
         throw RuboError(QStringLiteral("Die Datei ") + m_path + QStringLiteral(" ist keine Access-Datenbank."));
-    damaged(QString::fromUtf8(unescaped(fields.value(2))));
+    const QString detail = QString::fromUtf8(unescaped(fields.value(2)));
+    if (kind == "damaged")
+        damaged(detail);
+    throw RuboError(QStringLiteral("Die Access-Datenbank ") + m_path + QStringLiteral(" kann nicht gelesen werden (") + detail
+                    + QStringLiteral(")."));
 }
 
 // Reads the reader's next record into m_row; false at the end of the table.
