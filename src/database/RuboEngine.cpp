@@ -355,9 +355,10 @@ QVariant RuboStatement::column(int index) const
     }
 }
 
-RuboRows ReadAllRows(RuboDatabase& db, const QString& sql, const QList<QPair<QString, Qt::SortOrder>>& orderKeys)
+QString OrderedSql(RuboDatabase& db, const QString& sql, const QList<QPair<QString, Qt::SortOrder>>& orderKeys,
+                   QString* orderBy)
 {
-    RuboRows result;
+    QString terms;
     if (!orderKeys.isEmpty()) {
         QStringList fields;
         {
@@ -369,10 +370,17 @@ RuboRows ReadAllRows(RuboDatabase& db, const QString& sql, const QList<QPair<QSt
         for (const auto& key : orderKeys)
             if (fields.contains(key.first, Qt::CaseInsensitive))
                 own.append(key);
-        result.orderBy = SqlOrderBy(own);
+        terms = SqlOrderBy(own);
     }
-    RuboStatement stmt(db, result.orderBy.isEmpty() ? sql
-                                                     : QStringLiteral("SELECT * FROM (") + sql + QStringLiteral(") ORDER BY ") + result.orderBy);
+    if (orderBy)
+        *orderBy = terms;
+    return terms.isEmpty() ? sql : QStringLiteral("SELECT * FROM (") + sql + QStringLiteral(") ORDER BY ") + terms;
+}
+
+RuboRows ReadAllRows(RuboDatabase& db, const QString& sql, const QList<QPair<QString, Qt::SortOrder>>& orderKeys)
+{
+    RuboRows result;
+    RuboStatement stmt(db, OrderedSql(db, sql, orderKeys, &result.orderBy));
     const int columns = stmt.columnCount();
     for (int c = 0; c < columns; ++c)
         result.fields << stmt.columnName(c);

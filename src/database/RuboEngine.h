@@ -125,6 +125,10 @@ struct RuboRows
     QList<QList<QVariant>> rows;
     QString orderBy;   // the ordering applied, empty for the statement's own
 };
+// `sql` sorted by those of `orderKeys` that its result has (in the language's order), and in
+// `orderBy` the terms applied; keys of fields it lacks are passed over.
+QString OrderedSql(RuboDatabase& db, const QString& sql, const QList<QPair<QString, Qt::SortOrder>>& orderKeys,
+                   QString* orderBy = nullptr);
 // The rows of `sql` sorted by those of `orderKeys` that its result has (in the language's
 // order); keys of fields it lacks are passed over.
 RuboRows ReadAllRows(RuboDatabase& db, const QString& sql, const QList<QPair<QString, Qt::SortOrder>>& orderKeys = {});

@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QString>
+
+class RuboDatabase;
+
+// The target of a copy as the user typed it, completed: ".mdb" appended when the name has no
+// extension, then made absolute against `workingFolder`.
+QString CompleteCopyTarget(const QString& text, const QString& workingFolder);
+
+// True when writing `target` would overwrite `databaseFile` or one of its "-journal", "-wal" and
+// "-shm" files: the same path in any letter case, or the same file on disk (device and inode)
+// reached through a link.
+bool IsOwnDatabaseFile(const QString& target, const QString& databaseFile);
+
+// Copies the database that `db` has open to `target`: a consistent snapshot even while other
+// connections read, with all calls and reference data, written to a temporary file beside the
+// target and renamed over it only when complete. Returns 0, or the system's (or else the
+// engine's) error number; on failure the target stays as it was. An interrupt of the engine
+// (a worker's cancel) stops the copy with -1.
+int CopyDatabaseFile(RuboDatabase& db, const QString& target);
+
+// "Das Kopieren hat nicht funktioniert.\nCopyFile " + source + " auf " + target + "\nFehler:" + code.
+QString CopyFailedMessage(const QString& source, const QString& target, int errorCode);
