@@ -70,6 +70,14 @@ int usage()
              "        rubotool [--db DATEI] recalc\n"
              "        rubotool [--db DATEI] files\n"
              "        rubotool [--db DATEI] delete-file DATEIID\n"
+             "        rubotool [--db DATEI] export-calls [AUSWAHL] [--separator ZEICHEN] [--format csv|xlsx] [--yes] ZIEL\n"
+             "        rubotool [--db DATEI] export-sums [AUSWAHL] [--separator ZEICHEN] [--format csv|xlsx] [--yes] ZIEL\n"
+             "        rubotool [--db DATEI] copy-db [--yes] ZIEL\n"
+             "AUSWAHL: [--grouping GRUPPIERUNG [--node TEXT]...] [--filter FELD=WERT]...\n"
+             "  --node je Ebene von oben, z. B. --grouping \"Filiale - Kostenstelle\" --node W1 --node 100;\n"
+             "  FELD wie im Filterdialog: DatumVon, DatumBis, ZeitVon, ZeitBis, NebenstelleVon, NebenstelleBis,\n"
+             "  ANummer, BNummer, KostenstelleVon, KostenstelleBis, Zone, Ziel, FilialeID, GZ, DateiID.\n"
+             "  --separator wie im Exportdialog (\";\", \"#9\"), Vorgabe \";\"; --yes überschreibt ein vorhandenes ZIEL.\n"
              "--create legt eine fehlende Datenbank neu an; sample-data tut das immer.\n"
              "recalc berechnet alle gespeicherten Anrufe mit den aktuellen Stammdaten neu.\n"
              "files listet die geladenen Dateien, delete-file löscht eine davon mit ihren Anrufen.\n";
@@ -115,6 +123,9 @@ int commandDeleteFile(TdmMain& dm, const QStringList& args)
 int runImportCommand(TdmMain& dm, const QStringList& args, CliUi& ui);
 int runRecalcCommand(TdmMain& dm);
 int runSampleDataCommand(TdmMain& dm);
+int runExportCallsCommand(TdmMain& dm, const QStringList& args);
+int runExportSumsCommand(TdmMain& dm, const QStringList& args);
+int runCopyDbCommand(TdmMain& dm, const QStringList& args);
 
 int main(int argc, char** argv)
 {
@@ -136,8 +147,9 @@ int main(int argc, char** argv)
     if (args.isEmpty())
         return usage();
     const QString command = args.takeFirst();
-    if (command != QLatin1String("info") && command != QLatin1String("import") && command != QLatin1String("sample-data")
-        && command != QLatin1String("recalc") && command != QLatin1String("files") && command != QLatin1String("delete-file"))
+    const QStringList commands = {"info", "import", "sample-data", "recalc", "files", "delete-file",
+                                  "export-calls", "export-sums", "copy-db"};
+    if (!commands.contains(command))
         return usage();
     // A mistyped --db must not end in a new, empty database that the calls silently go into.
     if (!create && command != QLatin1String("sample-data") && !QFileInfo::exists(dbFile)) {
@@ -163,6 +175,12 @@ int main(int argc, char** argv)
             return commandFiles(dm);
         if (command == QLatin1String("delete-file"))
             return commandDeleteFile(dm, args);
+        if (command == QLatin1String("export-calls"))
+            return runExportCallsCommand(dm, args);
+        if (command == QLatin1String("export-sums"))
+            return runExportSumsCommand(dm, args);
+        if (command == QLatin1String("copy-db"))
+            return runCopyDbCommand(dm, args);
         return runImportCommand(dm, args, ui);
     } catch (const RuboError& e) {
         err() << "rubotool: " << e.message() << Qt::endl;

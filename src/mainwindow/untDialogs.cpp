@@ -1,6 +1,8 @@
 #include "mainwindow/untDialogs.h"
 
 #include <QDialog>
+#include <QDir>
+#include <QFileInfo>
 #include <QFileDialog>
 #include <QFileSystemModel>
 #include <QHeaderView>
@@ -88,27 +90,23 @@ bool ShowAskYesNoBox(QWidget* parent, const QString& text)
     return box.clickedButton() == yes;
 }
 
-QStringList GetOpenFileNames(QWidget* parent, const QString& title, const QString& folder, const QStringList& filters,
-                             const QString& defaultSuffix)
+namespace {
+
+// The filters, and the widening of the dialog that the open and the save dialog share.
+void prepareFileDialog(QFileDialog& dialog, const QStringList& filters, const QString& filter, const QString& defaultSuffix)
 {
-    if (DialogScript* script = DialogScript::current()) {
-        script->shown.append({DialogScript::Kind::OpenFiles, title, folder});
-        return script->fileNames.isEmpty() ? QStringList() : script->fileNames.takeFirst();
-    }
-    QFileDialog dialog(parent, title, folder);
     dialog.setOption(QFileDialog::DontUseNativeDialog, true);
-    dialog.setFileMode(QFileDialog::ExistingFiles);
-    dialog.setAcceptMode(QFileDialog::AcceptOpen);
     if (!defaultSuffix.isEmpty())
         dialog.setDefaultSuffix(defaultSuffix);
     if (!filters.isEmpty()) {
+        const QString first = filters.contains(filter) ? filter : filters.first();
         dialog.setNameFilters(filters);
-        dialog.selectNameFilter(filters.first());
-        auto applyPatterns = [&dialog](const QString& filter) {
+        dialog.selectNameFilter(first);
+        auto applyPatterns = [&dialog](const QString& chosen) {
             if (auto* model = dialog.findChild<QFileSystemModel*>())
-                model->setNameFilters(filterPatterns(filter));
+                model->setNameFilters(filterPatterns(chosen));
         };
-        applyPatterns(filters.first());
+        applyPatterns(first);
         QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, applyPatterns, Qt::QueuedConnection);
     }
     // Once a folder is read, the size, type and date of its files show whole: their columns take
@@ -129,9 +127,54 @@ QStringList GetOpenFileNames(QWidget* parent, const QString& title, const QStrin
             dialog.move(dialog.pos() - QPoint((dialog.width() - widthBefore) / 2, 0));
         }, Qt::QueuedConnection);
     }
+}
+
+} // namespace
+
+QStringList GetOpenFileNames(QWidget* parent, const QString& title, const QString& folder, const QStringList& filters,
+                             const QString& defaultSuffix)
+{
+    if (DialogScript* script = DialogScript::current()) {
+        script->shown.append({DialogScript::Kind::OpenFiles, title, folder});
+        return script->fileNames.isEmpty() ? QStringList() : script->fileNames.takeFirst();
+    }
+    QFileDialog dialog(parent, title, folder);
+    dialog.setFileMode(QFileDialog::ExistingFiles);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    prepareFileDialog(dialog, filters, filters.value(0), defaultSuffix);
     if (dialog.exec() != QDialog::Accepted)
         return {};
     return dialog.selectedFiles();
+}
+
+QString GetSaveFileName(QWidget* parent, const QString& title, const QString& folder, const QStringList& filters,
+                        QString& filter, const QString& defaultSuffix)
+{
+    if (DialogScript* script = DialogScript::current()) {
+        script->shown.append({DialogScript::Kind::SaveFile, title, folder});
+        return script->fileNames.isEmpty() ? QString() : script->fileNames.takeFirst().value(0);
+    }
+    QFileDialog dialog(parent, title, folder);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    // The export asks before it overwrites; asking twice would only teach users to click Yes.
+    dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
+    prepareFileDialog(dialog, filters, filter, defaultSuffix);
+    while (dialog.exec() == QDialog::Accepted) {
+        const QString file = dialog.selectedFiles().value(0);
+        filter = dialog.selectedNameFilter();
+        const QFileInfo info(file);
+        if (!info.dir().exists()) {
+            ShowMessageOkBox(&dialog, QStringLiteral("Der Ordner ") + QDir::toNativeSeparators(info.absolutePath())
+                                          + QStringLiteral(" existiert nicht."), RuboUi::MsgKind::Information);
+            continue;
+        }
+        if (info.exists()
+            || ShowAskYesNoBox(&dialog, QStringLiteral("Die Datei ") + QDir::toNativeSeparators(file)
+                                            + QStringLiteral(" existiert nicht.\nSoll sie erstellt werden?")))
+            return file;
+    }
+    return {};
 }
 
 int ExecDialog(QDialog& dialog)

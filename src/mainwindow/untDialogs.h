@@ -23,13 +23,19 @@ bool ShowAskYesNoBox(QWidget* parent, const QString& text);
 QStringList GetOpenFileNames(QWidget* parent, const QString& title, const QString& folder, const QStringList& filters,
                              const QString& defaultSuffix = QString());
 
+// The file dialog for naming a file to write. `filter` holds the filter to select at the start
+// and afterwards the one the user chose; the folder must exist, and a file that does not exist
+// yet is created only after the user agreed. Returns the chosen path, empty when cancelled.
+QString GetSaveFileName(QWidget* parent, const QString& title, const QString& folder, const QStringList& filters,
+                        QString& filter, const QString& defaultSuffix);
+
 // Runs a modal dialog and returns its result (QDialog::Accepted or Rejected).
 int ExecDialog(QDialog& dialog);
 
 class DialogScript
 {
 public:
-    enum class Kind { Information, Error, Question, OpenFiles, Dialog };
+    enum class Kind { Information, Error, Question, OpenFiles, SaveFile, Dialog };
     struct Shown
     {
         Kind kind;
@@ -53,7 +59,7 @@ public:
     // Consumed from the front; when a list runs empty the default applies.
     QList<bool> answers;                // yes/no questions
     bool defaultAnswer = false;
-    QList<QStringList> fileNames;       // file dialogs; default: cancelled
+    QList<QStringList> fileNames;       // file dialogs (the first name for a save); default: cancelled
     // Dialogs: each answer may fill in the real dialog's fields and returns its result;
     // default: Rejected, as if the user closed it.
     QList<std::function<int(QDialog&)>> dialogResults;

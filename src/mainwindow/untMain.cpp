@@ -12,6 +12,7 @@
 #include "database/dmlMain.h"
 #include "mainwindow/untIcons.h"
 #include "mainwindow/untDialogs.h"
+#include "output/untExport.h"
 #include "filter/untFilter.h"
 #include "referencedata/untFilialen.h"
 #include "referencedata/untKostenstellen.h"
@@ -254,6 +255,7 @@ TfrmMain::TfrmMain(TdmMain& dm, QWidget* parent) : QMainWindow(parent), m_dm(dm)
     frmCallProperties = new TfrmCallProperties(*grdDetails, this);
     frmFilter = new TfrmFilter(m_dm, this);
     connect(frmFilter, &TfrmFilter::listsReset, this, [this] { closeLists(); });
+    frmExport = new TfrmExport(m_dm, *this);
 
     // The window is as wide as the status texts of a million calls need, where the screen has room.
     // The strip's width is not in the bar's hint, as it gives way in a narrower window.
@@ -1001,6 +1003,13 @@ bool TfrmMain::isWorking() const
     return false;
 }
 
+void TfrmMain::waitForLists()
+{
+    for (auto* worker : {&m_totalsWorker, &m_sumsWorker, &m_detailsWorker, &m_pagesWorker})
+        (*worker)->waitUntilIdle();
+    updateBusyCursor();
+}
+
 void TfrmMain::waitForWork()
 {
     while (isWorking()) {
@@ -1250,9 +1259,20 @@ void TfrmMain::notAvailable()
     messageOk(QString::fromUtf8(kNotAvailable), MsgKind::Information);
 }
 
-void TfrmMain::mnuSaveAsClick() { notAvailable(); }
-void TfrmMain::mnuExportClick() { notAvailable(); }
-void TfrmMain::tbtnExcelClick() { notAvailable(); }
+void TfrmMain::mnuSaveAsClick()
+{
+    frmExport->execOn(TfrmExport::Sheet::Datenbank);
+}
+
+void TfrmMain::mnuExportClick()
+{
+    frmExport->execOn(frmExport->lastSheet());
+}
+
+void TfrmMain::tbtnExcelClick()
+{
+    frmExport->execOn(TfrmExport::Sheet::EGN);
+}
 void TfrmMain::mnuLoadedClick()
 {
     TfrmLoaded dialog(m_dm, [this] { mnuOeffnenClick(); },

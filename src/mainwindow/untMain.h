@@ -27,6 +27,7 @@ struct Totals;
 class SqlPagedModel;
 class TdmMain;
 class TfrmCallProperties;
+class TfrmExport;
 class TfrmFilter;
 class TGruppeModel;
 
@@ -62,6 +63,7 @@ public:
     SqlPagedModel* qryGroup = nullptr;
     TfrmCallProperties* frmCallProperties = nullptr;   // lives as long as the window
     TfrmFilter* frmFilter = nullptr;                   // likewise: it keeps what was typed
+    TfrmExport* frmExport = nullptr;                   // likewise: names, formats, separators
 
     QAction *mnuOeffnen = nullptr, *mnuSaveAs = nullptr, *mnuLoeschen = nullptr, *mnuBeenden = nullptr,
             *mnuLoaded = nullptr, *mnuGrdDetailsGruppieren = nullptr, *mnuGrdDetailsColSelect = nullptr,
@@ -102,10 +104,11 @@ public:
     void setFilterWhere(const QString& filterWhere);
     void StatusBarDblClick();
 
-    // Commands whose dialogs come later; for now they say so.
+    // The export dialog, on its "Datenbank", last shown and "EGN" sheet.
     void mnuSaveAsClick();
     void mnuExportClick();
     void tbtnExcelClick();
+    // Commands whose dialogs come later; for now they say so.
     void mnuLoadedClick();
     void mnuFilialenClick();
     void mnuKostenstellenClick();
@@ -121,6 +124,12 @@ public:
     void grdDetailsGroupingChange(const QStringList& fields);
 
     QString lastOpenFolder() const;
+
+    // The calls of the detail list; -1 while they are counted.
+    qint64 detailCount() const { return m_detailRows; }
+    // Processes events until the count, the totals and the sums list of the list shown are there
+    // (a tree being built is not waited for).
+    void waitForLists();
 
     // A tree, totals or sums list still being read.
     bool isWorking() const;
