@@ -1,0 +1,155 @@
+#include "database/RuboEngine.h"
+#include "database/dmlMain.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+struct Run
+{
+    int code = -1;
+    QString out;
+    QString err;
+};
+
+// The tool over a database of the sample reference data and January's sample calls.
+class Tool
+{
+public:
+    Tool()
+    {
+        db = dir.filePath("RuboTool.mdb");
+        run({"sample-data"});
+        run({"import", QStringLiteral(RUBO_SOURCE_DIR "/Data/Anrufe_2003_01.edi")});
+    }
+    Run run(const QStringList& args)
+    {
+        QProcess p;
+        p.setWorkingDirectory(dir.path());
+        p.start(QStringLiteral(RUBO_BUILD_DIR "/cli/rubotool"), QStringList{"--db", db} + args);
+        p.waitForFinished(60000);
+        return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()), QString::fromUtf8(p.readAllStandardError())};
+    }
+    QString file(const QString& name) const { return dir.filePath(name); }
+    QByteArray read(const QString& name) const
+    {
+        QFile f(file(name));
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+    QVariant scalar(const QString& sql)
+    {
+        TdmMain dm(db);
+        if (!dm.open())
+            return {};
+        RuboStatement s(dm.RuboDB(), sql);
+        return s.step() ? s.column(0) : QVariant();
+    }
+
+    QTemporaryDir dir;
+    QString db;
+};
+
+int lineCount(const QByteArray& bytes)
+{
+    return int(bytes.count("\r\n"));
+}
+
+} // namespace
+
+class TestExportCommands : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    // The node and the filter narrow the calls as the main window would list them.
+    void exportsTheCallsAndSumsOfANode()
+    {
+        Tool t;
+        const QString zone = t.scalar("SELECT Zone FROM EGN GROUP BY Zone ORDER BY COUNT(*) DESC LIMIT 1").toString();
+        const int inZone = t.scalar("SELECT COUNT(*) FROM EGN WHERE Zone = '" + zone + "'").toInt();
+        QVERIFY(inZone > 1);
+
+        Run r = t.run({"export-calls", "--grouping", "Zonen", "--node", zone, "zone"});
+        QVERIFY2(r.code == 0, qPrintable(r.err));
+        QCOMPARE(lineCount(t.read("zone.csv")), inZone + 1);
+        QVERIFY(t.read("zone.csv").startsWith("ANummer;Nebenstelle;BNummer;Betrag;"));
+
+        r = t.run({"export-calls", "--filter", "Zone=" + zone, "--separator", "#9", "gefiltert.csv"});
+        QVERIFY2(r.code == 0, qPrintable(r.err));
+        QCOMPARE(lineCount(t.read("gefiltert.csv")), inZone + 1);
+        QVERIFY(t.read("gefiltert.csv").startsWith("ANummer\tNebenstelle\t"));
+
+        const int zones = t.scalar("SELECT COUNT(DISTINCT Zone) FROM EGN").toInt();
+        r = t.run({"export-sums", "--grouping", "Zonen", "summen.csv"});
+        QVERIFY2(r.code == 0, qPrintable(r.err));
+        QCOMPARE(lineCount(t.read("summen.csv")), zones + 1);
+
+        // Without a grouping: one line with the totals of all calls.
+        r = t.run({"export-sums", "alle.csv"});
+        QCOMPARE(r.code, 0);
+        const QList<QByteArray> all = t.read("alle.csv").split('\n');
+        QVERIFY(all.value(1).startsWith('"' + QByteArray::number(t.scalar("SELECT COUNT(*) FROM EGN").toInt()) + "\";"));
+
+        r = t.run({"export-calls", "anrufe.xlsx"});
+        QCOMPARE(r.code, 0);
+        QVERIFY(t.read("anrufe.xlsx").startsWith("PK"));
+    }
+
+    // Nothing is written where the options make no sense or the target exists without --yes.
+    void refusesWithAMessage()
+    {
+        Tool t;
+        QFile existing(t.file("da.csv"));
+        QVERIFY(existing.open(QIODevice::WriteOnly));
+        existing.write("alt");
+        existing.close();
+        Run r = t.run({"export-calls", "da.csv"});
+        QCOMPARE(r.code, 1);
+        QVERIFY2(r.out.contains("Datei existiert bereits.\nÜberschreiben ? Nein"), qPrintable(r.out));
+        QCOMPARE(t.read("da.csv"), QByteArray("alt"));
+        r = t.run({"export-calls", "--yes", "da.csv"});
+        QCOMPARE(r.code, 0);
+        QVERIFY(t.read("da.csv").startsWith("ANummer;"));
+
+        const QList<QPair<QStringList, QString>> wrong = {
+            {{"export-calls", "--filter", "Farbe=rot", "x.csv"}, "Unbekanntes Filterfeld: Farbe=rot"},
+            {{"export-calls", "--grouping", "Sterne", "x.csv"}, "Die Gruppierung Sterne gibt es nicht."},
+            {{"export-calls", "--node", "Wien", "x.csv"}, "--node verlangt --grouping."},
+            {{"export-calls", "--separator", "#34", "x.csv"}, "Dieses Trennzeichen"},
+            {{"export-calls", "--separator", " ", "x.csv"}, "Es wurde KEIN Seperator eingegeben."},
+            {{"export-sums"}, "Es wurde kein Dateiname eingegeben."},
+            {{"copy-db", "RuboTool"}, "Dieser WAHNSINN, die eigenen Datenbank zu überschreiben, wird nicht unterstützt !"},
+            {{"copy-db", "RuboTool.mdb-wal"}, "Dieser WAHNSINN"},
+        };
+        for (const auto& [args, message] : wrong) {
+            r = t.run(args);
+            QVERIFY2(r.code == 1 && r.err.contains(message), qPrintable(args.join(' ') + ": " + r.err));
+        }
+        QVERIFY(!QFile::exists(t.file("x.csv")));
+    }
+
+    // The copy holds every call and the reference data, and a failure tells the system's number.
+    void copiesTheDatabase()
+    {
+        Tool t;
+        Run r = t.run({"copy-db", "sicherung"});
+        QVERIFY2(r.code == 0, qPrintable(r.err));
+        const QString original = t.run({"info"}).out;
+        QProcess p;
+        p.start(QStringLiteral(RUBO_BUILD_DIR "/cli/rubotool"), {"--db", t.file("sicherung.mdb"), "info"});
+        QVERIFY(p.waitForFinished());
+        QCOMPARE(QString::fromUtf8(p.readAllStandardOutput()), original);
+
+        r = t.run({"copy-db", t.file("fehlt/kopie.mdb")});
+        QCOMPARE(r.code, 1);
+        QVERIFY2(r.err.contains("Das Kopieren hat nicht funktioniert.\nCopyFile ") && r.err.contains("\nFehler:2"),
+                 qPrintable(r.err));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestExportCommands)
+#include "TestExportCommands.moc"
