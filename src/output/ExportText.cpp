@@ -1,5 +1,7 @@
 #include "output/ExportText.h"
 
+#include "database/Conversions.h"
+
 namespace {
 
 // The code after a "#": up to three decimal digits; -1 when they are no number.
@@ -46,7 +48,10 @@ QChar SeparatorInForce(const QString& fieldText)
     if (fieldText.at(0) != QLatin1Char('#') || fieldText.size() == 1)
         return fieldText.at(0);
     const int code = codeAfterHash(fieldText);
-    return code < 0 || code >= 256 ? QLatin1Char(';') : QChar(char16_t(code));
+    if (code < 0 || code >= 256)
+        return QLatin1Char(';');
+    // A code is one of the files' Windows-1252 bytes: "#128" is the euro sign, as it always was.
+    return DecodeCarrierText(QByteArray(1, char(code))).at(0);
 }
 
 QString SeparatorProblem(QChar separator)

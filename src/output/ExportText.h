@@ -17,11 +17,12 @@ struct SeparatorEdit
 SeparatorEdit SeparatorOnChange(const QString& text);
 
 // The separator a text export writes with, from the field's trimmed text: its first character, or
-// for "#" and digits the character of that code (";" when they are no code below 256).
+// for "#" and digits the character of that Windows-1252 code ("#9" a tab, "#128" the euro sign;
+// ";" when they are no code below 256). An empty field gives QChar(0), which SeparatorProblem refuses.
 QChar SeparatorInForce(const QString& fieldText);
 
 // Empty when `separator` can be written; otherwise the message that refuses it. A NUL, a line end
-// or the quote would make every line of the file unreadable.
+// or the quote would make every line of the file unreadable; half of a surrogate pair cannot be written.
 QString SeparatorProblem(QChar separator);
 
 // The name with the extension after the last dot of its last path element replaced by
