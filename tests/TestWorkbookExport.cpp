@@ -1,0 +1,359 @@
+#include "database/Conversions.h"
+#include "output/WorkbookExport.h"
+#include "support/TestDb.h"
+
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTest>
+
+namespace {
+
+// One sheet as openpyxl reads it (tests/tools/read-xlsx.py).
+struct Sheet
+{
+    QString name;
+    QJsonArray rows;
+    QJsonObject widths;
+    QString frozen;
+
+    QJsonValue cell(int row, int column) const
+    {
+        const QJsonArray r = rows.at(row).toArray();
+        return column < r.size() ? r.at(column) : QJsonValue();
+    }
+    QString type(int row, int column) const { return cell(row, column).toObject().value("t").toString(); }
+    QJsonValue value(int row, int column) const { return cell(row, column).toObject().value("v"); }
+    QString text(int row, int column) const { return value(row, column).toString(); }
+    QString format(int row, int column) const { return cell(row, column).toObject().value("f").toString(); }
+};
+
+QList<Sheet> readBack(const QString& file)
+{
+    // The system's Python, which has the Debian package python3-openpyxl.
+    QString python = QStandardPaths::findExecutable("python3", {"/usr/bin"});
+    if (python.isEmpty())
+        python = QStandardPaths::findExecutable("python3");
+    QProcess p;
+    p.start(python, {QStringLiteral(RUBO_SOURCE_DIR "/tests/tools/read-xlsx.py"), file});
+    if (!p.waitForFinished(120000) || p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0)
+        qFatal("read-xlsx.py failed (python3-openpyxl installed?): %s", p.readAllStandardError().constData());
+    QList<Sheet> sheets;
+    for (const QByteArray& line : p.readAllStandardOutput().split('\n')) {
+        if (line.trimmed().isEmpty())
+            continue;
+        const QJsonObject o = QJsonDocument::fromJson(line).object();
+        sheets.append({o.value("sheet").toString(), o.value("rows").toArray(), o.value("widths").toObject(),
+                       o.value("frozen").toString()});
+    }
+    return sheets;
+}
+
+QStringList headerOf(const Sheet& s)
+{
+    QStringList h;
+    for (const QJsonValue& c : s.rows.at(0).toArray())
+        h << c.toObject().value("v").toString();
+    return h;
+}
+
+QStringList filesIn(const QString& dir)
+{
+    return QDir(dir).entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
+}
+
+QByteArray contentOf(const QString& file)
+{
+    QFile f(file);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+void insertNumbers(TestDb& t, int count)
+{
+    if (count == 0)
+        return;
+    t.db().execute(QStringLiteral("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < %1) "
+                                  "INSERT INTO EGN (Sekunden, Zone) SELECT i, 'Zone ' || i FROM n")
+                       .arg(count));
+}
+
+const QList<WorkbookColumn> kNumberColumns = {{"Sekunden", "Sekunden"}, {"Zone", "Zone"}};
+
+struct RowLimit
+{
+    explicit RowLimit(int rows) { SetWorkbookSheetRowsForTest(rows); }
+    ~RowLimit() { SetWorkbookSheetRowsForTest(0); }
+};
+
+} // namespace
+
+class TestWorkbookExport : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void callsReadBackByAnotherReader();
+    void cellsAtExcelsLimits();
+    void rowsContinueOnFurtherSheets_data();
+    void rowsContinueOnFurtherSheets();
+    void writtenWholeOrNotAtAll();
+};
+
+void TestWorkbookExport::callsReadBackByAnotherReader()
+{
+    TestDb t;
+    RuboStatement insert(t.db(), "INSERT INTO EGN (ANummer, BeginZeit, Sekunden, Betrag, Zone, Ziel, Kostenstelle) "
+                                 "VALUES (?, ?, ?, ?, ?, ?, ?)");
+    struct Call
+    {
+        const char* aNummer;
+        int day;
+        int sekunden;
+        double betrag;
+        const char* zone;
+        const char* ziel;
+        const char* kostenstelle;
+    };
+    const Call calls[] = {
+        {"0316471011", 15, 61, 0.35, "Österreich", "Łódź", "KST 1"},
+        {"0316471012", 16, 3600, 1234.5, "Mobilnetz", "Hotel \"Sacher\"; Wien", nullptr},
+        {"0316471013", 17, 5, 0, "=1+2", "  Grüße  ", "Zürich"},
+    };
+    for (const Call& c : calls) {
+        insert.reset();
+        insert.bindText(1, QString::fromUtf8(c.aNummer));
+        insert.bindDouble(2, EncodeDate(2003, 1, c.day) + EncodeTime(13, 45, 1));
+        insert.bindInt(3, c.sekunden);
+        insert.bindDouble(4, c.betrag);
+        insert.bindText(5, QString::fromUtf8(c.zone));
+        insert.bindText(6, QString::fromUtf8(c.ziel));
+        if (c.kostenstelle)
+            insert.bindText(7, QString::fromUtf8(c.kostenstelle));
+        else
+            insert.bindNull(7);
+        insert.step();
+    }
+
+    // Columns in the grid's order, not the query's; sorted by the grid's key.
+    const QList<WorkbookColumn> columns = {
+        {"Ziel", "Ziel"},
+        {"BeginZeit", "Beginn", WorkbookColumn::Kind::DateTime},
+        {"sekunden", ""},
+        {"Betrag", "Betrag €", WorkbookColumn::Kind::Value, "#,##0.00"},
+        {"Zone", "Zone"},
+        {"Kostenstelle", "Kostenstelle"},
+        {"ANummer", "A-Nummer"},
+    };
+    const QString file = t.path("Anrufe.xlsx");
+    const WorkbookResult r = ExportWorkbook(t.db(), "SELECT * FROM EGN", {{"Sekunden", Qt::DescendingOrder}}, columns,
+                                            "EGN", file);
+    QCOMPARE(r.rows, qint64(3));
+    QCOMPARE(r.sheets, 1);
+    QVERIFY(!r.cancelled);
+
+    const QList<Sheet> sheets = readBack(file);
+    QCOMPARE(sheets.size(), 1);
+    const Sheet& s = sheets[0];
+    QCOMPARE(s.name, QString("EGN"));
+    QCOMPARE(s.rows.size(), 4);
+    QCOMPARE(headerOf(s), QStringList({"Ziel", "Beginn", "sekunden", "Betrag €", "Zone", "Kostenstelle", "A-Nummer"}));
+    QVERIFY(s.cell(0, 0).toObject().value("bold").toBool());
+    QCOMPARE(s.frozen, QString("A2"));   // the header stays in view
+
+    // Sekunden descending: 3600, 61, 5.
+    QCOMPARE(s.text(1, 0), QString("Hotel \"Sacher\"; Wien"));
+    QCOMPARE(s.text(2, 0), QString("Łódź"));
+    QCOMPARE(s.text(3, 0), QString("  Grüße  "));
+    for (int row = 1; row <= 3; ++row) {
+        QCOMPARE(s.type(row, 1), QString("d"));
+        QCOMPARE(s.format(row, 1), QString("dd.mm.yyyy hh:mm:ss"));
+        QCOMPARE(s.type(row, 2), QString("n"));
+        QCOMPARE(s.type(row, 3), QString("n"));
+        QCOMPARE(s.format(row, 3), QString("#,##0.00"));
+        QCOMPARE(s.type(row, 6), QString("s"));   // a number as the carrier writes it stays text
+    }
+    QCOMPARE(s.text(1, 1), QString("2003-01-16 13:45:01"));
+    QCOMPARE(s.text(2, 1), QString("2003-01-15 13:45:01"));
+    QCOMPARE(s.value(1, 2).toVariant().typeId(), int(QMetaType::LongLong));   // 3600, not 3600.0
+    QCOMPARE(s.value(1, 2).toVariant(), QVariant(3600));
+    QCOMPARE(s.value(3, 2).toVariant(), QVariant(5));
+    QCOMPARE(s.value(1, 3).toDouble(), 1234.5);
+    QCOMPARE(s.value(2, 3).toDouble(), 0.35);
+    QCOMPARE(s.value(3, 3).toVariant(), QVariant(0));
+    QCOMPARE(s.text(2, 4), QString("Österreich"));
+    QCOMPARE(s.type(3, 4), QString("s"));   // a text that looks like a formula is no formula
+    QCOMPARE(s.text(3, 4), QString("=1+2"));
+    QVERIFY(s.cell(1, 5).isNull());   // no cost centre: an empty cell
+    QCOMPARE(s.text(3, 5), QString("Zürich"));
+    QCOMPARE(s.text(2, 6), QString("0316471011"));
+
+    // Widths follow the contents: the date fits, the long target is wider than the seconds.
+    const double ziel = s.widths.value("A").toDouble();
+    const double beginn = s.widths.value("B").toDouble();
+    const double sekunden = s.widths.value("C").toDouble();
+    QVERIFY2(beginn >= 19 && beginn <= 62, qPrintable(QString::number(beginn)));
+    QVERIFY2(ziel > sekunden && ziel <= 62, qPrintable(QString::number(ziel)));
+    QVERIFY(sekunden >= 8);
+}
+
+void TestWorkbookExport::cellsAtExcelsLimits()
+{
+    TestDb t;
+    t.db().execute("CREATE TABLE Werte (Nr INTEGER, Wert, Datum)");
+    t.db().execute("INSERT INTO Werte VALUES "
+                   "(1, printf('%.40000c', 'x'), NULL), "           // longer than a cell holds
+                   "(2, printf('%.32766c', 'y') || '😀', 16.5), "   // the pair would straddle the limit
+                   "(3, CAST(x'41FF42' AS TEXT), 'kein Datum'), "   // bytes that are no UTF-8
+                   "(4, 9e999, 61.25), "                            // infinity; 1 March 1900, 6:00
+                   "(5, '', 37636 + 86399.0 / 86400), "                // empty text; the last second of a day
+                   "(6, 9007199254740993, NULL), "
+                   "(7, 'Zeile 1\nZeile 2\tTab', 2.0)");
+    const QString file = t.path("Grenzen.xlsx");
+    const QList<WorkbookColumn> columns = {{"Nr", "Nr"}, {"Wert", "Wert"}, {"Datum", "Datum", WorkbookColumn::Kind::DateTime}};
+    const WorkbookResult r = ExportWorkbook(t.db(), "SELECT * FROM Werte", {{"Nr", Qt::AscendingOrder}}, columns,
+                                            "Werte", file);
+    QCOMPARE(r.rows, qint64(7));
+    const Sheet s = readBack(file).value(0);
+    QCOMPARE(s.rows.size(), 8);
+
+    QCOMPARE(s.text(1, 1), QString(32767, 'x'));
+    QVERIFY(s.cell(1, 2).isNull());
+    QCOMPARE(s.text(2, 1), QString(32766, 'y'));
+    // Excel counts a 29 February 1900: a date before March is shifted so that it reads right.
+    QCOMPARE(s.text(2, 2), QString("1900-01-15 12:00:00"));
+    QCOMPARE(s.text(3, 1), QString::fromUtf8("A\xEF\xBF\xBD" "B"));
+    QCOMPARE(s.type(3, 2), QString("s"));
+    QCOMPARE(s.text(3, 2), QString("kein Datum"));
+    QCOMPARE(s.type(4, 1), QString("s"));
+    QCOMPARE(s.text(4, 1), QString("inf"));
+    QCOMPARE(s.text(4, 2), QString("1900-03-01 06:00:00"));
+    QVERIFY(s.cell(5, 1).isNull());
+    QCOMPARE(s.text(5, 2), QString("2003-01-15 23:59:59"));
+    QCOMPARE(s.type(6, 1), QString("n"));
+    QCOMPARE(s.value(6, 1).toDouble(), 9007199254740992.0);   // a number cell holds a double
+    QCOMPARE(s.text(7, 1), QString("Zeile 1\nZeile 2\tTab"));
+    QCOMPARE(s.text(7, 2), QString("1900-01-01 00:00:00"));
+}
+
+void TestWorkbookExport::rowsContinueOnFurtherSheets_data()
+{
+    QTest::addColumn<int>("rows");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QStringList>("sheets");
+    const QString longName = QStringLiteral("Summen je Zone und Kostenstelle!");   // 32 characters
+    QTest::newRow("no rows: the header alone") << 0 << "EGN" << QStringList{"EGN"};
+    QTest::newRow("one sheet full") << 3 << "EGN" << QStringList{"EGN"};
+    QTest::newRow("one row more") << 4 << "EGN" << QStringList{"EGN", "EGN (2)"};
+    QTest::newRow("two sheets full") << 6 << "EGN" << QStringList{"EGN", "EGN (2)"};
+    QTest::newRow("three sheets") << 8 << "EGN" << QStringList{"EGN", "EGN (2)", "EGN (3)"};
+    QTest::newRow("names Excel refuses") << 4 << "Zone/Ziel: [*?]"
+                                         << QStringList{"Zone_Ziel_ ____", "Zone_Ziel_ ____ (2)"};
+    QTest::newRow("names too long") << 4 << longName
+                                    << QStringList{longName.left(31), longName.left(27) + " (2)"};
+}
+
+void TestWorkbookExport::rowsContinueOnFurtherSheets()
+{
+    QFETCH(int, rows);
+    QFETCH(QString, name);
+    QFETCH(QStringList, sheets);
+    TestDb t;
+    insertNumbers(t, rows);
+    RowLimit limit(4);   // the header and three rows
+    const QString file = t.path("Viele.xlsx");
+    const WorkbookResult r = ExportWorkbook(t.db(), "SELECT Sekunden, Zone FROM EGN", {{"Sekunden", Qt::AscendingOrder}},
+                                            kNumberColumns, name, file);
+    QCOMPARE(r.rows, qint64(rows));
+    QCOMPARE(r.sheets, int(sheets.size()));
+
+    const QList<Sheet> read = readBack(file);
+    QStringList names;
+    int next = 1;
+    for (const Sheet& s : read) {
+        names << s.name;
+        QCOMPARE(headerOf(s), QStringList({"Sekunden", "Zone"}));
+        QVERIFY(s.rows.size() <= 4);
+        for (int row = 1; row < s.rows.size(); ++row, ++next) {
+            QCOMPARE(s.value(row, 0).toInt(), next);
+            QCOMPARE(s.text(row, 1), QString("Zone %1").arg(next));
+        }
+    }
+    QCOMPARE(names, sheets);
+    QCOMPARE(next - 1, rows);
+}
+
+void TestWorkbookExport::writtenWholeOrNotAtAll()
+{
+    TestDb t;
+    insertNumbers(t, 2500);
+    const QString folder = t.path("Ausgabe");
+    QVERIFY(QDir().mkpath(folder));
+    const QString file = folder + "/Anrufe.xlsx";
+    const QString sql = "SELECT Sekunden, Zone FROM EGN";
+    t.writeFile("Ausgabe/Anrufe.xlsx", "alt");
+
+    // Cancelled at the first question: the old file stays, nothing is left beside it.
+    QList<qint64> asked;
+    WorkbookResult r = ExportWorkbook(t.db(), sql, {}, kNumberColumns, "EGN", file, [&](qint64 n) {
+        asked << n;
+        return false;
+    });
+    QVERIFY(r.cancelled);
+    QCOMPARE(asked, QList<qint64>{1000});
+    QCOMPARE(contentOf(file), QByteArray("alt"));
+    QCOMPARE(filesIn(folder), QStringList{"Anrufe.xlsx"});
+
+    // An engine failure in the middle of the rows: the message, and the old file.
+    const QString failing = "SELECT Sekunden, CASE WHEN Sekunden > 1500 THEN abs(-9223372036854775807 - 1) ELSE Zone END "
+                            "AS Zone FROM EGN";
+    try {
+        ExportWorkbook(t.db(), failing, {}, kNumberColumns, "EGN", file);
+        QFAIL("no failure");
+    } catch (const ExportOpenError&) {
+        QFAIL("told as a file that cannot be opened");
+    } catch (const RuboError& e) {
+        QCOMPARE(e.message(), QString("Ein Fehler ist aufgetreten.\ninteger overflow"));
+    }
+    QCOMPARE(contentOf(file), QByteArray("alt"));
+    QCOMPARE(filesIn(folder), QStringList{"Anrufe.xlsx"});
+
+    // A field the query lacks is found before any file is touched.
+    try {
+        ExportWorkbook(t.db(), sql, {}, {{"Sekunden", ""}, {"Betrag", ""}}, "EGN", file);
+        QFAIL("no failure");
+    } catch (const RuboError& e) {
+        QCOMPARE(e.message(), QString("Ein Fehler ist aufgetreten.\nDie Abfrage hat kein Feld Betrag."));
+    }
+    QCOMPARE(filesIn(folder), QStringList{"Anrufe.xlsx"});
+
+    // A folder that does not exist.
+    const QString nowhere = t.path("fehlt/Anrufe.xlsx");
+    try {
+        ExportWorkbook(t.db(), sql, {}, kNumberColumns, "EGN", nowhere);
+        QFAIL("no failure");
+    } catch (const ExportOpenError& e) {
+        QCOMPARE(e.message(), QString("Kann Datei nicht zum schreiben öffnen.\nDatei=") + nowhere);
+    }
+    QVERIFY(!QFileInfo::exists(t.path("fehlt")));
+
+    // Asked every 1000 rows; a run to the end replaces the old file.
+    asked.clear();
+    r = ExportWorkbook(t.db(), sql, {}, kNumberColumns, "EGN", file, [&](qint64 n) {
+        asked << n;
+        return true;
+    });
+    QVERIFY(!r.cancelled);
+    QCOMPARE(r.rows, qint64(2500));
+    QCOMPARE(asked, (QList<qint64>{1000, 2000}));
+    QCOMPARE(filesIn(folder), QStringList{"Anrufe.xlsx"});
+    const QList<Sheet> read = readBack(file);
+    QCOMPARE(read.size(), 1);
+    QCOMPARE(read[0].rows.size(), 2501);
+}
+
+QTEST_GUILESS_MAIN(TestWorkbookExport)
+#include "TestWorkbookExport.moc"
