@@ -41,7 +41,8 @@ using ExportProceed = std::function<bool(qint64 rowsWritten)>;
 // The file is written whole or not at all: into a temporary file beside `fileName`, renamed over
 // it only when every write and the close succeeded. Throws ExportOpenError when the temporary file
 // cannot be created, and RuboError "Ein Fehler ist aufgetreten.\n" + the cause for any other
-// failure (engine, disk full); the target then stays as it was.
+// failure (engine, disk full, a column of the call missing from the query); the target then stays
+// as it was. A separator SeparatorProblem refuses is thrown as its message before any file is made.
 CsvExportResult ExportCallsCsv(RuboDatabase& db, const QString& detailSql, const QString& fileName, QChar separator,
                                const ExportProceed& proceed = {});
 
