@@ -13,8 +13,11 @@
 #include <QTest>
 
 #include <cmath>
+#include <csignal>
 #include <cstdio>
 #include <limits>
+
+#include <sys/resource.h>
 
 namespace {
 
@@ -433,6 +436,26 @@ void TestCsvExport::wholeFileOrNothing()
     QCOMPARE(asked, QList<qint64>({1000, 2000, 1000, 2000}));
     QCOMPARE(fileBytes(target).count("\r\n"), 2502);
     QCOMPARE(dir.entryList(QDir::Files | QDir::Hidden), before);
+
+    // A full disk, as a limit on the size of this process's files: the write fails half-way.
+    {
+        const auto previous = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit limit{};
+        getrlimit(RLIMIT_FSIZE, &limit);
+        const rlimit small{100000, limit.rlim_max};
+        setrlimit(RLIMIT_FSIZE, &small);
+        QString message;
+        try {
+            ExportCallsCsv(t.db(), DetailSql(QString()), target, QChar(';'));
+        } catch (const RuboError& e) {
+            message = e.message();
+        }
+        setrlimit(RLIMIT_FSIZE, &limit);
+        std::signal(SIGXFSZ, previous);
+        QVERIFY2(message.startsWith(prefix) && message.size() > prefix.size(), qPrintable(message));
+        QCOMPARE(fileBytes(target).count("\r\n"), 2502);
+        QCOMPARE(dir.entryList(QDir::Files | QDir::Hidden), before);
+    }
 
     // A folder that is not there: the temporary file cannot be made.
     const QString missing = t.path("fehlt/export.csv");
