@@ -330,6 +330,19 @@ void TestWorkbookExport::writtenWholeOrNotAtAll()
     }
     QCOMPARE(filesIn(folder), QStringList{"Anrufe.xlsx"});
 
+    // Never over the database itself, in whatever letter case.
+    const QString database = t.path("RUBOTOOL.MDB");
+    const QByteArray before = contentOf(t.path("RuboTool.mdb"));
+    try {
+        ExportWorkbook(t.db(), sql, {}, kNumberColumns, "EGN", database);
+        QFAIL("no failure");
+    } catch (const RuboError& e) {
+        QCOMPARE(e.message(), "Ein Fehler ist aufgetreten.\nDie Datei " + database
+                                  + " ist die Datenbank des Programms; sie wird nicht überschrieben.");
+    }
+    QCOMPARE(contentOf(t.path("RuboTool.mdb")), before);
+    QCOMPARE(t.scalar("SELECT count(*) FROM EGN").toInt(), 2500);
+
     // A folder that does not exist.
     const QString nowhere = t.path("fehlt/Anrufe.xlsx");
     try {

@@ -1,6 +1,7 @@
 #include "output/WorkbookExport.h"
 
 #include "database/RuboEngine.h"
+#include "output/DatabaseCopy.h"
 #include "output/FileReplace.h"
 
 #include <QDir>
@@ -263,6 +264,10 @@ WorkbookResult ExportWorkbook(RuboDatabase& db, const QString& sql, const QList<
     RuboStatement stmt;
     QList<Column> plan;
     try {
+        // Renamed over the open database, the workbook would take the place of every call.
+        if (IsOwnDatabaseFile(fileName, db.fileName()))
+            throw RuboError(QStringLiteral("Die Datei %1 ist die Datenbank des Programms; sie wird nicht überschrieben.")
+                                .arg(QDir::toNativeSeparators(fileName)));
         if (columns.isEmpty() || columns.size() > LXW_COL_MAX)
             throw RuboError(QStringLiteral("Die Arbeitsmappe braucht zwischen 1 und %1 Spalten.").arg(LXW_COL_MAX));
         stmt = RuboStatement(db, OrderedSql(db, sql, orderKeys));
