@@ -940,6 +940,9 @@ void TestConversions::splitCommaText_data()
     QTest::newRow("no empty last field") << "a;b;" << ";" << QStringList{"a", "b"};
     QTest::newRow("doubled quote") << "\"say \"\"hi\"\"\";x" << ";" << QStringList{"say \"hi\"", "x"};
     QTest::newRow("empty quoted") << "\"\";\"x\"" << ";" << QStringList{"", "x"};
+    QTest::newRow("separator in quotes inside a value")
+        << "\"a\"\";\"\"b\";\"c\"" << ";" << QStringList{"a\";\"b", "c"};
+    QTest::newRow("empty values around a quoted separator") << "\"\";\"\";\";\"" << ";" << QStringList{"", "", ";"};
     QTest::newRow("unclosed quote keeps the rest") << "\"abc" << ";" << QStringList{"abc"};
     QTest::newRow("line end is a blank") << "1;2\r\n" << ";" << QStringList{"1", "2"};
     QTest::newRow("tab separator") << "a\tb" << "\t" << QStringList{"a", "b"};

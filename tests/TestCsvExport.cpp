@@ -527,7 +527,6 @@ void TestCsvExport::roundTripThroughTheImport()
     const QString second = source.path("rundreise2.csv");
     ExportCallsCsv(source.db(), DetailSql(QStringLiteral(" AND ANummer = '0316471014'")), second, QChar(';'));
     QCOMPARE(ImportFile(target.dm(), second).count, 1);
-    QEXPECT_FAIL("", "the \".csv\" reader turns \";\" inside a value into \",\"", Continue);
     QCOMPARE(target.scalar("SELECT Ziel FROM EGN WHERE ANummer = '0316471014'").toString(), QStringLiteral("a\";\"b"));
 }
 

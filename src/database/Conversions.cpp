@@ -979,6 +979,35 @@ int SplitAtChar(const QString& line, QChar separator, QStringList& fields)
     return result;
 }
 
+namespace {
+
+// Turns quote-separator-quote into quote-comma-quote where the first quote closes a value, so a
+// value that itself holds the sequence (a destination 'a";"b', written as "a"";""b") stays whole.
+void replaceQuotedSeparators(QString& text, const QString& separator)
+{
+    const qsizetype n = text.size();
+    bool inQuote = false;
+    for (qsizetype i = 0; i < n; ++i) {
+        if (text[i] != QLatin1Char('"'))
+            continue;
+        if (!inQuote) {
+            inQuote = true;
+        } else if (i + 1 < n && text[i + 1] == QLatin1Char('"')) {
+            ++i;   // a doubled quote inside the value
+        } else {
+            inQuote = false;
+            const qsizetype after = i + 1;
+            if (QStringView(text).mid(after).startsWith(separator) && after + separator.size() < n
+                && text[after + separator.size()] == QLatin1Char('"')) {
+                text.replace(after, separator.size(), QStringLiteral(","));
+                i = after;   // the comma; the next quote opens the following value
+            }
+        }
+    }
+}
+
+} // namespace
+
 int SplitCommaText(const QString& line, const QString& separator, QStringList& fields)
 {
     fields.clear();
@@ -986,7 +1015,7 @@ int SplitCommaText(const QString& line, const QString& separator, QStringList& f
     if (!separator.isEmpty() && separator != QLatin1String(",")) {
         const QString quoted = QLatin1Char('"') + separator + QLatin1Char('"');
         if (text.contains(quoted))
-            text.replace(quoted, QStringLiteral("\",\""));
+            replaceQuotedSeparators(text, separator);
         else
             text.replace(separator, QStringLiteral(","));
     }
