@@ -26,6 +26,7 @@ struct WorkbookColumn
     QString caption;        // the header cell; empty: the field name
     Kind kind = Kind::Value;
     QString numberFormat;   // the number format of the column's cells ("#,##0.00"), empty for General
+                            // (for a DateTime column: empty for the date format above)
 };
 
 struct WorkbookResult
