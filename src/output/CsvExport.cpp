@@ -3,12 +3,14 @@
 #include "database/Conversions.h"
 #include "database/RuboEngine.h"
 #include "output/ExportText.h"
+#include "output/FileReplace.h"
 
 #include <QSaveFile>
 #include <QStringList>
 
 #include <sqlite3.h>
 
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -425,8 +427,9 @@ private:
     {
         if (m_used == 0)
             return;
+        errno = 0;
         if (m_file.write(m_buffer.data(), m_used) != m_used)
-            throw RuboError(m_file.errorString());
+            throw RuboError(errno ? SystemErrorText(errno) : m_file.errorString());
         m_used = 0;
     }
 
@@ -471,8 +474,9 @@ CsvExportResult exportCsv(RuboDatabase& db, const QString& sql, const QString& f
                 utf8 = true;
                 continue;
             }
+            errno = 0;
             if (!file.commit())
-                throw RuboError(file.errorString());
+                throw RuboError(errno ? SystemErrorText(errno) : file.errorString());
             result.encoding = utf8 ? ExportEncoding::Utf8WithBom : ExportEncoding::Windows1252;
             return result;
         }

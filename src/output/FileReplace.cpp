@@ -1,6 +1,7 @@
 #include "output/FileReplace.h"
 
 #include <QFile>
+#include <QtGlobal>
 #include <QFileInfo>
 #include <QRandomGenerator>
 
@@ -70,4 +71,27 @@ int ReplaceFile(const QString& from, const QString& target)
     // so a failure here cannot be undone, and some file systems cannot sync a folder at all.
     syncPath(QFile::encodeName(QFileInfo(target).absolutePath()), O_RDONLY | O_DIRECTORY);
     return 0;
+}
+
+QString SystemErrorText(int error)
+{
+    switch (error) {
+    case ENOSPC:
+        return QStringLiteral("Auf dem Datenträger ist kein Platz mehr frei.");
+    case EDQUOT:
+        return QStringLiteral("Der zugeteilte Speicherplatz ist aufgebraucht.");
+    case EFBIG:
+        return QStringLiteral("Die Datei wird für den Datenträger zu groß.");
+    case EACCES:
+    case EPERM:
+        return QStringLiteral("Es fehlt die Berechtigung, dort zu schreiben.");
+    case EROFS:
+        return QStringLiteral("Der Datenträger ist schreibgeschützt.");
+    case ENOENT:
+        return QStringLiteral("Der Ordner existiert nicht.");
+    case EIO:
+        return QStringLiteral("Der Datenträger meldet einen Lese- oder Schreibfehler.");
+    default:
+        return qt_error_string(error);
+    }
 }

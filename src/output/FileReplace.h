@@ -22,3 +22,7 @@ int SyncFile(const QString& path);
 // Renames `from` over `target`, replacing it atomically, and makes the rename durable as far as
 // the file system allows. An error means the target was left as it was.
 int ReplaceFile(const QString& from, const QString& target);
+
+// The reason of a system error as a German sentence for the common causes of a failed write (a
+// full disk, no permission, a read-only medium); the system's own text for the others.
+QString SystemErrorText(int error);

@@ -180,7 +180,7 @@ public:
         if (!store)
             return;
         if ((flush && std::fflush(store) != 0) || std::ferror(store))
-            throw RuboError(QStringLiteral("Die Arbeitsmappe kann nicht geschrieben werden: %1").arg(qt_error_string(errno)));
+            throw RuboError(QStringLiteral("Die Arbeitsmappe kann nicht geschrieben werden: %1").arg(SystemErrorText(errno)));
     }
 
     void finishSheet()
@@ -342,9 +342,9 @@ WorkbookResult ExportWorkbook(RuboDatabase& db, const QString& sql, const QList<
         if (QFileInfo(beside.path).size() == 0)
             throw RuboError(QStringLiteral("Die Arbeitsmappe ist leer geblieben."));
         if (const int error = SyncFile(beside.path))
-            throw RuboError(QStringLiteral("Die Arbeitsmappe kann nicht gesichert werden: %1").arg(qt_error_string(error)));
+            throw RuboError(QStringLiteral("Die Arbeitsmappe kann nicht gesichert werden: %1").arg(SystemErrorText(error)));
         if (const int error = ReplaceFile(beside.path, fileName))
-            throw RuboError(QStringLiteral("Die Datei %1 kann nicht ersetzt werden: %2").arg(fileName, qt_error_string(error)));
+            throw RuboError(QStringLiteral("Die Datei %1 kann nicht ersetzt werden: %2").arg(fileName, SystemErrorText(error)));
         guard.path.clear();
     } catch (const RuboError& e) {
         throw RuboError(failed(e.message()));
