@@ -9,6 +9,10 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
@@ -239,6 +243,54 @@ private Q_SLOTS:
                                      "Zone\tIAS\tZiel\tSumRabatt\tSumRabattEuro\r"));
         QCOMPARE(sums.size(), f.w.qryGroup->rowCount() + 2);
         QCOMPARE(f.leftovers(), QStringList({"anrufe.csv", "summen.csv"}));
+    }
+
+    // "Format Excel" writes the grid as the user arranged it: the columns shown, in their order,
+    // the rows in the grid's sort, numbers as numbers and dates as dates.
+    void workbookFollowsTheGrid()
+    {
+        Fixture f;
+        f.list("Zonen", "Mobilnetz");
+        DataGrid& grid = *f.w.grdDetails;
+        grid.setColumnVisible("BNummer", false);
+        f.w.grdDetailsColumnClick("Betrag");
+        f.w.grdDetailsColumnClick("Betrag");   // the second click sorts downwards
+        f.w.waitForWork();
+        QStringList captions;
+        for (const GridColumn& c : grid.columns())
+            if (c.visible && f.w.qryDetails->fieldNames().contains(c.field))
+                captions << grid.columnCaption(c.field);
+        f.openWith(&TfrmMain::tbtnExcelClick, [&] {
+            f.d.DateiEgn->setText(f.file("anrufe"));
+            f.d.fmtEgnExcel->click();
+            f.d.okEgnClick();
+        });
+        QCOMPARE(f.d.DateiEgn->text(), f.file("anrufe.xlsx"));
+        QVERIFY(f.script.texts().isEmpty());
+
+        QString python = QStandardPaths::findExecutable("python3", {"/usr/bin"});
+        QProcess p;
+        p.start(python.isEmpty() ? QStringLiteral("python3") : python,
+                {QStringLiteral(RUBO_SOURCE_DIR "/tests/tools/read-xlsx.py"), f.file("anrufe.xlsx")});
+        QVERIFY(p.waitForFinished(60000) && p.exitCode() == 0);
+        const QJsonObject sheet = QJsonDocument::fromJson(p.readAllStandardOutput().split('\n').first()).object();
+        QCOMPARE(sheet.value("sheet").toString(), QString("EGN"));
+        const QJsonArray rows = sheet.value("rows").toArray();
+        QCOMPARE(rows.size(), 3);
+        QStringList header;
+        for (const QJsonValue& c : rows.at(0).toArray())
+            header << c.toObject().value("v").toString();
+        QCOMPARE(header, captions);
+        QVERIFY(!header.contains("BNummer") && header.contains(grid.columnCaption("BeginZeit")));
+        const auto cell = [&](int row, const QString& field) {
+            return rows.at(row).toArray().at(header.indexOf(grid.columnCaption(field))).toObject();
+        };
+        QCOMPARE(cell(1, "Betrag").value("v").toDouble(), 2.25);
+        QCOMPARE(cell(2, "Betrag").value("v").toDouble(), 1.5);
+        QCOMPARE(cell(1, "Betrag").value("t").toString(), QString("n"));
+        QCOMPARE(cell(2, "BeginZeit").value("t").toString(), QString("d"));
+        QCOMPARE(cell(2, "BeginZeit").value("v").toString(), QString("2003-01-15 12:00:00"));
+        QCOMPARE(cell(1, "Ziel").value("v").toString(), QString("Hotel \"Sacher\" Wien"));
     }
 
     // While an export writes, its sheet takes no input; "Abbrechen" stops it and the old file stays.
