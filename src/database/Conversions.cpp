@@ -307,8 +307,8 @@ bool tryParseWithSeparator(QStringView text, QChar separator, double& value)
     return convertNumberText(big.data(), big.data() + length, value);
 }
 
-// Windows-1252 for 0x80..0x9F; the five undefined codes keep their Latin-1 value so that
-// nothing is lost and a 1252 export writes the same byte back.
+} // namespace
+
 const char16_t kCp1252High[32] = {
     0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
     0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
@@ -316,7 +316,15 @@ const char16_t kCp1252High[32] = {
     0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
 };
 
-} // namespace
+int Cp1252Byte(char32_t c)
+{
+    if (c < 0x80 || (c >= 0xA0 && c <= 0xFF))
+        return int(c);
+    for (int i = 0; i < 32; ++i)
+        if (kCp1252High[i] == c)
+            return 0x80 + i;
+    return -1;
+}
 
 // ---------------------------------------------------------------------------------------------
 // Dates and times
@@ -1114,7 +1122,7 @@ QString DecodeCarrierText(const QByteArray& bytes)
     QChar* out = text.data();
     for (qsizetype i = 0; i < bytes.size(); ++i) {
         const auto c = static_cast<unsigned char>(bytes[i]);
-        out[i] = c >= 0x80 && c < 0xA0 ? QChar(kCp1252High[c - 0x80]) : QChar(c);
+        out[i] = Cp1252Char(c);
     }
     return text;
 }

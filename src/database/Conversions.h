@@ -81,6 +81,16 @@ int SplitAtChar(QStringView line, QChar separator, QList<QStringView>& fields);
 // Comma-text splitting with quotes; always returns 0.
 int SplitCommaText(const QString& line, const QString& separator, QStringList& fields);
 
+// Windows-1252 for 0x80..0x9F; its five undefined codes keep their Latin-1 value, so that nothing
+// is lost and an export writes the byte that was read.
+extern const char16_t kCp1252High[32];
+inline QChar Cp1252Char(unsigned char byte)
+{
+    return byte >= 0x80 && byte < 0xA0 ? QChar(kCp1252High[byte - 0x80]) : QChar(byte);
+}
+// The Windows-1252 byte of a character, -1 when the code page lacks it.
+int Cp1252Byte(char32_t c);
+
 // Carrier files: valid UTF-8 (a BOM skipped) is read as UTF-8, anything else as Windows-1252.
 QString DecodeCarrierText(const QByteArray& bytes);
 bool IsValidUtf8(const QByteArray& bytes);

@@ -1,5 +1,6 @@
 #include "import/CarrierTextFile.h"
 
+#include "database/Conversions.h"
 #include "database/RuboError.h"
 
 #include <QFileInfo>
@@ -9,11 +10,6 @@ namespace {
 
 constexpr quint64 kOnes = 0x0101010101010101ull;
 constexpr quint64 kHighBits = 0x8080808080808080ull;
-
-// Windows-1252 0x80..0x9F; the five undefined bytes keep their Latin-1 value.
-const char16_t kCp1252High[32] = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
-    0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
 
 quint64 load8(const char* p)
 {
@@ -171,7 +167,7 @@ void CarrierTextFile::decode(const char* data, qsizetype size, bool ascii, QStri
     }
     for (qsizetype i = 0; i < size; ++i) {
         const uchar c = uchar(data[i]);
-        out[i] = (c >= 0x80 && c < 0xA0) ? QChar(kCp1252High[c - 0x80]) : QChar(c);
+        out[i] = Cp1252Char(c);
     }
 }
 

@@ -32,26 +32,6 @@ const char* const kCallsHeader =
 const char* const kSumsHeader =
     "Anzahl;SumSekunden;SumBetrag;SumEuro;FilialeID;Kostenstelle;Nebenstelle;Zone;IAS;Ziel;SumRabatt;SumRabattEuro";
 
-// What Windows-1252 puts at 0x80..0x9F; its five unused codes stand for their Latin-1 value, as
-// the import reads them.
-const char16_t kCp1252High[32] = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
-    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
-    0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
-    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
-};
-
-// The Windows-1252 byte of a character, -1 when the code page lacks it.
-int cp1252Byte(char32_t c)
-{
-    if (c < 0x80 || (c >= 0xA0 && c <= 0xFF))
-        return int(c);
-    for (int i = 0; i < 32; ++i)
-        if (kCp1252High[i] == c)
-            return 0x80 + i;
-    return -1;
-}
-
 // One character of UTF-8 at `s`; a byte that starts no valid sequence is U+FFFD of one byte, as
 // Qt reads it.
 int decodeUtf8(const unsigned char* s, const unsigned char* end, char32_t& c)
@@ -202,7 +182,7 @@ public:
         if (utf8) {
             m_separatorLength = int(encodeUtf8(separator.unicode(), m_separator) - m_separator);
         } else {
-            m_separator[0] = char(cp1252Byte(separator.unicode()));
+            m_separator[0] = char(Cp1252Byte(separator.unicode()));
             m_separatorLength = 1;
             // A lone byte above 0x7F between quotes is never UTF-8: the import cannot mistake the file.
             m_readsAsUtf8 = separator.unicode() < 0x80;
@@ -361,7 +341,7 @@ private:
             if (m_utf8) {
                 p = encodeUtf8(c, p);
             } else {
-                const int byte = cp1252Byte(c);
+                const int byte = Cp1252Byte(c);
                 if (byte < 0)
                     return false;
                 *p++ = char(byte);
@@ -456,7 +436,7 @@ CsvExportResult exportCsv(RuboDatabase& db, const QString& sql, const QString& f
         RuboStatement statement(db, sql);
         const std::vector<Field> fields = plan(ColumnNames(statement.get()));
         CsvExportResult result;
-        bool utf8 = cp1252Byte(separator.unicode()) < 0;
+        bool utf8 = Cp1252Byte(separator.unicode()) < 0;
         for (;;) {
             // A new temporary file each pass; the one of a pass given up is removed with it.
             QSaveFile file(fileName);
