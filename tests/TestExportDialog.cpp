@@ -127,6 +127,15 @@ private Q_SLOTS:
             f.d.SeperatorEgn->setText("#59");
         });
         f.list("Zonen", "Mobilnetz");
+        // The file chooser starts in the working folder's Data and writes the chosen path back.
+        f.script.fileNames = {{f.file("gewählt.csv")}};
+        f.d.SelectEgnDateiClick();
+        QCOMPARE(f.script.shown.constLast().kind, DialogScript::Kind::SaveFile);
+        QCOMPARE(f.script.shown.constLast().text, QDir::current().filePath("Data"));
+        QCOMPARE(f.d.DateiEgn->text(), QDir::toNativeSeparators(f.file("gewählt.csv")));
+        f.d.SelectEgnDateiClick();   // cancelled: the name stays
+        QCOMPARE(f.d.DateiEgn->text(), QDir::toNativeSeparators(f.file("gewählt.csv")));
+        f.d.DateiEgn->setText("anrufe");
         f.openWith(&TfrmMain::tbtnExcelClick, [&] {
             QCOMPARE(f.d.DateiEgn->text(), QString("anrufe"));
             QCOMPARE(f.d.SeperatorEgn->text(), QString("#59"));
