@@ -197,6 +197,8 @@ QWidget* TfrmExport::createDatabaseSheet()
 
 int TfrmExport::execOn(Sheet sheet)
 {
+    // The counts the sheets show come from the main window's workers.
+    m_main.waitForLists();
     m_lastSheet = sheet;
     const int index = int(sheet);
     if (PageControl->currentIndex() == index)
@@ -222,7 +224,7 @@ void TfrmExport::sheetShown(int index)
 
 void TfrmExport::sheetEgnShow()
 {
-    AnzahlEgn->setText(QString::number(m_main.qryDetails->isOpen() ? m_main.detailCount() : 0));
+    AnzahlEgn->setText(QString::number(m_main.qryDetails->isOpen() ? qMax<qint64>(0, m_main.detailCount()) : 0));
 }
 
 void TfrmExport::sheetSummeShow()
