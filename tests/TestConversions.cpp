@@ -41,6 +41,7 @@ private Q_SLOTS:
     void serialFormatting_data();
     void serialFormatting();
     void dateTimeRoundTrip();
+    void dayDate();
     void timeOfDayBeforeEpoch_data();
     void timeOfDayBeforeEpoch();
     void everySecondSurvives_data();
@@ -194,6 +195,17 @@ void TestConversions::serialFormatting()
     QCOMPARE(FormatSerialDate(serial), text.left(10));
     QCOMPARE(FormatSerialTime(serial), text.mid(11));
     QCOMPARE(SerialToDateTime(serial).toString(QStringLiteral("dd.MM.yyyy HH:mm:ss")), text);
+}
+
+void TestConversions::dayDate()
+{
+    // 15.01.2003 was a Wednesday; the day name follows the user's language, never the point.
+    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+    QCOMPARE(FormatSerialDayDate(37636.75), QStringLiteral("Mi, 15.01.2003"));
+    QCOMPARE(FormatSerialDayDate(38046.0), QStringLiteral("So, 29.02.2004"));
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+    QCOMPARE(FormatSerialDayDate(37636.75), QStringLiteral("Wed, 15.01.2003"));
+    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
 }
 
 void TestConversions::dateTimeRoundTrip()
@@ -382,6 +394,15 @@ void TestConversions::formatPicture_data()
     QTest::newRow("#######0.0000") << de << 0.12345 << "#######0.0000" << "0,1235";
     QTest::newRow("no decimals left") << de << 12.0 << "0.##" << "12";
     QTest::newRow("literal suffix") << de << 12.5 << "0.0 %" << "12,5 %";
+    // The pictures of the printed reports: quoted text is kept, even when it holds "0" or ".".
+    QTest::newRow("#0.00 ATS") << de << 1234.5 << "#0.00' ATS '" << "1234,50 ATS ";
+    QTest::newRow("(#0.00 EUR)") << de << 0.125 << "'('#0.00' EUR)'" << "(0,13 EUR)";
+    QTest::newRow("' ',#0.00 grouped") << de << 1234567.5 << "' ',#0.00' ATS '" << " 1.234.567,50 ATS ";
+    QTest::newRow("'(',#0.00 grouped") << de << -1234.5 << "'(',#0.00' ATS)'" << "(-1.234,50 ATS)";
+    QTest::newRow(",0") << de << 1234567.0 << ",0" << "1.234.567";
+    QTest::newRow(",#0.0000' '") << de << 1234.5 << ",#0.0000' '" << "1.234,5000 ";
+    QTest::newRow("quoted placeholders") << de << 7.0 << "0 '#0.00' \"x.0\"" << "7 #0.00 x.0";
+    QTest::newRow("unclosed quote") << de << 7.0 << "0' Stk" << "7 Stk";
     QTest::newRow("english") << QStringLiteral("en_US") << 1234.5 << amount << "1,234.50";
     QTest::newRow("C locale") << QStringLiteral("C") << -1234.5 << amount << "-1,234.50";
     QTest::newRow("NaN") << de << std::numeric_limits<double>::quiet_NaN() << amount << "NAN";

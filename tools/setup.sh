@@ -5,7 +5,7 @@ ROOT="$(cd "$(dirname "$0")/.." && pwd)"
 PACKAGES=(cmake g++ make pkg-config
           qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite qt6-translations-l10n
           libsqlite3-dev sqlite3 mdbtools mdbtools-dev libzip-dev zip libxlsxwriter-dev python3-openpyxl
-          xvfb xauth fonts-dejavu-core nodejs)
+          xvfb xauth fonts-dejavu-core fonts-liberation2 poppler-utils nodejs)
 SUDO=""
 [ "$(id -u)" -eq 0 ] || SUDO="sudo"
 export DEBIAN_FRONTEND=noninteractive

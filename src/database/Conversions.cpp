@@ -422,6 +422,18 @@ QString FormatSerialDate(double serial)
     return dateText(date.year(), date.month(), date.day());
 }
 
+QString FormatSerialDayDate(double serial)
+{
+    QDate date;
+    int second = 0;
+    splitSerialForDisplay(serial, date, second);
+    // Qt writes the German short names with a point ("Mo."), which reads badly before the comma.
+    QString day = QLocale().dayName(date.dayOfWeek(), QLocale::ShortFormat);
+    if (day.endsWith(QLatin1Char('.')))
+        day.chop(1);
+    return day + QLatin1String(", ") + dateText(date.year(), date.month(), date.day());
+}
+
 QString FormatSerialTime(double serial)
 {
     QDate date;
@@ -473,22 +485,37 @@ QString FormatPicture(double value, const QString& picture)
     if (std::isinf(value))
         return value < 0 ? QStringLiteral("-INF") : QStringLiteral("INF");
 
-    // Read the picture: literal text around the placeholders is kept as it stands.
-    qsizetype first = -1, last = -1;
-    for (qsizetype i = 0; i < picture.size(); ++i) {
-        const QChar c = picture[i];
-        if (c == QLatin1Char('#') || c == QLatin1Char('0') || c == QLatin1Char(',') || c == QLatin1Char('.')) {
-            if (first < 0)
-                first = i;
-            last = i;
+    // Read the picture: text before the first and after the last placeholder is kept as it stands,
+    // and so is text in single or double quotes, which may hold "#", "0", "," and "." itself.
+    QString prefix, body, pending, pendingBody;
+    QChar quote;
+    for (const QChar c : picture) {
+        if (!quote.isNull()) {
+            if (c == quote)
+                quote = QChar();
+            else
+                (body.isEmpty() ? prefix : pending) += c;
+        } else if (c == QLatin1Char('\'') || c == QLatin1Char('"')) {
+            quote = c;
+        } else if (c == QLatin1Char('#') || c == QLatin1Char('0') || c == QLatin1Char(',') || c == QLatin1Char('.')) {
+            // Plain text between placeholders counts as a digit place, as it always did.
+            body += pendingBody;
+            body += c;
+            pending.clear();
+            pendingBody.clear();
+        } else if (body.isEmpty()) {
+            prefix += c;
+        } else {
+            pending += c;
+            pendingBody += c;
         }
     }
-    if (first < 0)
-        return picture;
-    const QStringView body = QStringView(picture).mid(first, last - first + 1);
+    const QString suffix = pending;
+    if (body.isEmpty())
+        return prefix;
     bool grouping = false, inFraction = false, zeroSeen = false;
     int minInteger = 0, maxDecimals = 0, minDecimals = 0;
-    for (QChar c : body) {
+    for (const QChar c : std::as_const(body)) {
         if (c == QLatin1Char('.')) {
             inFraction = true;
         } else if (c == QLatin1Char(',')) {
@@ -556,7 +583,7 @@ QString FormatPicture(double value, const QString& picture)
         && fraction.find_first_not_of('0') == std::string::npos;
 
     const QLocale locale;
-    QString result = picture.left(first);
+    QString result = prefix;
     if (value < 0 && !isZero)
         result += QLatin1Char('-');
     const QString groupSeparator = locale.groupSeparator();
@@ -569,7 +596,7 @@ QString FormatPicture(double value, const QString& picture)
         result += locale.decimalPoint();
         result += QLatin1String(fraction.data(), qsizetype(fraction.size()));
     }
-    result += QStringView(picture).mid(last + 1);
+    result += suffix;
     return result;
 }
 

@@ -26,6 +26,7 @@ double DateTimeToSerial(const QDateTime& dateTime);
 // of the local zone can move or invalidate a stored time.
 QDateTime SerialToDateTime(double serial);
 QString FormatSerialDate(double serial);                       // "dd.mm.yyyy"
+QString FormatSerialDayDate(double serial);                    // "ddd, dd.mm.yyyy", the user's day names
 QString FormatSerialTime(double serial);                       // "hh:nn:ss"
 QString FormatSerialDateTime(double serial);                   // "dd.mm.yyyy hh:nn:ss"
 double NowSerial();
