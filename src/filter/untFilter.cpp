@@ -18,6 +18,7 @@ TfrmFilter::TfrmFilter(TdmMain& dm, QWidget* parent) : QDialog(parent), m_dm(dm)
 {
     setObjectName(QStringLiteral("frmFilter"));
     setWindowTitle(QStringLiteral("Eingabe von Filter"));
+    setProperty("helpContext", kHelpContext);
 
     auto* grid = new QGridLayout;
     grid->setColumnStretch(1, 1);

@@ -109,6 +109,7 @@ TfrmCallProperties::TfrmCallProperties(DataGrid& grid, QWidget* parent)
 {
     setObjectName(QStringLiteral("frmCallProperties"));
     setWindowTitle(QStringLiteral("Eigenschaften des Anrufs"));
+    setProperty("helpContext", kHelpContext);
     setModal(true);
 
     auto* outer = new QVBoxLayout(this);

@@ -91,8 +91,10 @@ TfrmExport::TfrmExport(TdmMain& dm, TfrmMain& main)
 {
     setObjectName(QStringLiteral("frmExport"));
     setWindowTitle(QStringLiteral("Export"));
+    setProperty("helpContext", 200);
     PageControl = new QTabWidget(this);
     sheetEgn = createTextSheet(Sheet::EGN);
+    sheetEgn->setProperty("helpContext", 201);
     sheetDB = createDatabaseSheet();
     sheetSumme = createTextSheet(Sheet::Summen);
     PageControl->addTab(sheetEgn, QStringLiteral("EGN"));

@@ -18,6 +18,7 @@ TfrmFilialen::TfrmFilialen(TdmMain& dm, std::function<int()> recalculate, QWidge
 {
     setObjectName(QStringLiteral("frmFilialen"));
     setWindowTitle(QStringLiteral("Filialen"));
+    setProperty("helpContext", kHelpContext);
 
     tableFilialen = new RecordTable(dm.RuboDB(), QStringLiteral("Filialen"),
                                     {QStringLiteral("ANummer"), QStringLiteral("Kurz"), QStringLiteral("Name")}, this);

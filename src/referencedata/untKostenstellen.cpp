@@ -48,6 +48,7 @@ TfrmKostenstellen::TfrmKostenstellen(TdmMain& dm, std::function<int()> recalcula
 {
     setObjectName(QStringLiteral("frmKostenstellen"));
     setWindowTitle(QStringLiteral("Kostenstellen"));
+    setProperty("helpContext", kHelpContext);
     TpWait wait;
 
     tblKostenstellen = new RecordTable(dm.RuboDB(), QStringLiteral("Kostenstellen"),

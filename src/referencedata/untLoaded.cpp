@@ -18,6 +18,7 @@ TfrmLoaded::TfrmLoaded(TdmMain& dm, std::function<void()> load, std::function<vo
 {
     setObjectName(QStringLiteral("frmLoaded"));
     setWindowTitle(QStringLiteral("Geladene Dateien"));
+    setProperty("helpContext", kHelpContext);
 
     tblGeladeneDateien = new RecordTable(dm.RuboDB(), QStringLiteral("GeladeneDateien"),
                                          {QStringLiteral("DateiID"), QStringLiteral("AnzahlEGN"), QStringLiteral("DateiName"),

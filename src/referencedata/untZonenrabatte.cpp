@@ -24,6 +24,7 @@ TfrmZonenrabatte::TfrmZonenrabatte(TdmMain& dm, std::function<int()> recalculate
 {
     setObjectName(QStringLiteral("frmZonenrabatte"));
     setWindowTitle(QStringLiteral("Zonen"));
+    setProperty("helpContext", kHelpContext);
 
     tblZonenrabatte = new RecordTable(dm.RuboDB(), QStringLiteral("Zonenrabatte"),
                                       {QStringLiteral("Zone"), QStringLiteral("GZ"), QStringLiteral("RabattProz"), QStringLiteral("IAS")},
