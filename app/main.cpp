@@ -1,8 +1,10 @@
 #include "database/UserInterface.h"
 #include "database/dmlMain.h"
+#include "mainwindow/untHelp.h"
 #include "mainwindow/untIcons.h"
 #include "mainwindow/untMain.h"
 #include "mainwindow/untMessageBoxes.h"
+#include "output/untInfo.h"
 
 #include <QApplication>
 
@@ -12,6 +14,7 @@ int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
     SetupApplication(app);
+    InstallHelpKey(app);
     // The data module reports a failed open before any window exists.
     MessageBoxUi startUi;
     RuboUi::install(&startUi);
@@ -22,7 +25,10 @@ int main(int argc, char** argv)
             return 1;
         TfrmMain window(dm);
         RuboUi::install(&window);
+        // The about box lives as long as the window; "&Info..." finds it as the window's child.
+        TfrmInfo info(&window);
         window.show();
+        info.showSplash();
         const int rc = app.exec();
         RuboUi::install(&startUi);
         dmMain = nullptr;
