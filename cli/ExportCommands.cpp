@@ -1,4 +1,5 @@
-// rubotool export-calls, export-sums and copy-db: the export dialog's three sheets for scripts.
+// rubotool export-calls, export-sums and copy-db: the export dialog's three sheets for scripts;
+// report-calls and report-sums: the two printed reports as PDF.
 #include "database/RuboError.h"
 #include "database/UserInterface.h"
 #include "database/dmlMain.h"
@@ -8,6 +9,8 @@
 #include "output/DatabaseCopy.h"
 #include "output/ExportText.h"
 #include "output/WorkbookExport.h"
+#include "output/rptGroup.h"
+#include "output/untReport1.h"
 
 #include <QDate>
 #include <QDir>
@@ -40,6 +43,9 @@ struct ListChoice
     bool overwrite = false;
 };
 
+// Exports name their target last and choose a format; reports write a PDF named by --pdf.
+enum class Output { Export, Report };
+
 bool setFilterField(FilterFields& f, const QString& name, const QString& value)
 {
     QString* fields[] = {&f.DatumVon, &f.DatumBis, &f.ZeitVon, &f.ZeitBis, &f.NebenstelleVon, &f.NebenstelleBis,
@@ -58,8 +64,9 @@ bool setFilterField(FilterFields& f, const QString& name, const QString& value)
 }
 
 // Reads the options; returns an error text, empty when they make sense.
-QString parseListChoice(const QStringList& args, bool withSeparator, ListChoice& choice)
+QString parseListChoice(const QStringList& args, Output output, ListChoice& choice)
 {
+    const bool withSeparator = output == Output::Export;
     QString grouping;
     QStringList path;
     FilterFields filter;
@@ -80,9 +87,12 @@ QString parseListChoice(const QStringList& args, bool withSeparator, ListChoice&
             choice.separator = args.at(++i);
         } else if (withSeparator && arg == QLatin1String("--format") && hasValue) {
             format = args.at(++i);
+        } else if (output == Output::Report && arg == QLatin1String("--pdf") && hasValue) {
+            choice.target = args.at(++i);
+            format = QStringLiteral("pdf");
         } else if (arg == QLatin1String("--yes")) {
             choice.overwrite = true;
-        } else if (arg.startsWith(QLatin1String("--")) || !choice.target.isEmpty()) {
+        } else if (arg.startsWith(QLatin1String("--")) || !choice.target.isEmpty() || output == Output::Report) {
             return QStringLiteral("Unbekannte Angabe: ") + arg;
         } else {
             choice.target = arg;
@@ -93,7 +103,9 @@ QString parseListChoice(const QStringList& args, bool withSeparator, ListChoice&
     if (format.isEmpty())
         format = QFileInfo(choice.target).suffix().compare(QLatin1String("xlsx"), Qt::CaseInsensitive) == 0
                      ? QStringLiteral("xlsx") : QStringLiteral("csv");
-    if (format != QLatin1String("csv") && format != QLatin1String("xlsx"))
+    if (output == Output::Report)
+        format = QStringLiteral("pdf");
+    else if (format != QLatin1String("csv") && format != QLatin1String("xlsx"))
         return QStringLiteral("Das Format ") + format + QStringLiteral(" gibt es nicht (csv oder xlsx).");
     choice.workbook = format == QLatin1String("xlsx");
     choice.target = ReplaceExtension(choice.target.trimmed(), QLatin1Char('.') + format);
@@ -156,7 +168,7 @@ QList<WorkbookColumn> namedColumns(const QStringList& fields, const QStringList&
 int runExport(TdmMain& dm, const QStringList& args, bool sums)
 {
     ListChoice choice;
-    const QString problem = parseListChoice(args, true, choice);
+    const QString problem = parseListChoice(args, Output::Export, choice);
     if (!problem.isEmpty())
         return failWith(problem);
     const QChar separator = SeparatorInForce(choice.separator.trimmed());
@@ -201,7 +213,44 @@ int runExport(TdmMain& dm, const QStringList& args, bool sums)
     return 0;
 }
 
+int runReport(TdmMain& dm, const QStringList& args, bool sums)
+{
+    ListChoice choice;
+    const QString problem = parseListChoice(args, Output::Report, choice);
+    if (!problem.isEmpty())
+        return failWith(problem);
+    if (!mayWrite(choice.target, choice.overwrite, QStringLiteral("Datei existiert bereits.\nÜberschreiben ?")))
+        return 1;
+    std::unique_ptr<TRuboReport> report;
+    if (sums) {
+        report = std::make_unique<TqrGroup>(dm, GroupSql(choice.sumColumns, choice.currentWhere));
+    } else {
+        auto calls = std::make_unique<TfrmReport1>(dm);
+        calls->Prepare(choice.currentWhere);
+        report = std::move(calls);
+    }
+    const ReportResult result = WriteReportFile(dm.RuboDB(), *report, choice.target);
+    if (!result.error.isEmpty())
+        return failWith(result.error);
+    if (result.pages == 0)
+        return failWith(QStringLiteral("Die Auswahl enthält keine Gespräche; es wurde kein Report geschrieben."));
+    QTextStream(stdout) << result.pages << (result.pages == 1 ? " Seite" : " Seiten") << " mit " << result.rows
+                        << (sums ? " Summenzeilen" : " Anrufen") << " nach " << QDir::toNativeSeparators(choice.target)
+                        << " geschrieben." << Qt::endl;
+    return 0;
+}
+
 } // namespace
+
+int runReportCallsCommand(TdmMain& dm, const QStringList& args)
+{
+    return runReport(dm, args, false);
+}
+
+int runReportSumsCommand(TdmMain& dm, const QStringList& args)
+{
+    return runReport(dm, args, true);
+}
 
 int runExportCallsCommand(TdmMain& dm, const QStringList& args)
 {

@@ -8,10 +8,13 @@
 #include <QFile>
 
 #include <QCoreApplication>
+#include <QGuiApplication>
+#include <QLocale>
 #include <QFileInfo>
 #include <QStringList>
 #include <QTextStream>
 #include <cstdio>
+#include <memory>
 
 namespace {
 
@@ -73,6 +76,8 @@ int usage()
              "        rubotool [--db DATEI] export-calls [AUSWAHL] [--separator ZEICHEN] [--format csv|xlsx] [--yes] ZIEL\n"
              "        rubotool [--db DATEI] export-sums [AUSWAHL] [--separator ZEICHEN] [--format csv|xlsx] [--yes] ZIEL\n"
              "        rubotool [--db DATEI] copy-db [--yes] ZIEL\n"
+             "        rubotool [--db DATEI] report-calls [AUSWAHL] [--yes] --pdf ZIEL\n"
+             "        rubotool [--db DATEI] report-sums [AUSWAHL] [--yes] --pdf ZIEL\n"
              "AUSWAHL: [--grouping GRUPPIERUNG [--node TEXT]...] [--filter FELD=WERT]...\n"
              "  --node je Ebene von oben, z. B. --grouping \"Filiale - Kostenstelle\" --node W1 --node 100;\n"
              "  FELD wie im Filterdialog: DatumVon, DatumBis, ZeitVon, ZeitBis, NebenstelleVon, NebenstelleBis,\n"
@@ -126,11 +131,35 @@ int runSampleDataCommand(TdmMain& dm);
 int runExportCallsCommand(TdmMain& dm, const QStringList& args);
 int runExportSumsCommand(TdmMain& dm, const QStringList& args);
 int runCopyDbCommand(TdmMain& dm, const QStringList& args);
+int runReportCallsCommand(TdmMain& dm, const QStringList& args);
+int runReportSumsCommand(TdmMain& dm, const QStringList& args);
+
+namespace {
+
+// The reports lay out text in fonts, which takes a graphical application; without a screen to
+// show anything on, it draws off screen.
+std::unique_ptr<QCoreApplication> makeApplication(int& argc, char** argv)
+{
+    bool reports = false;
+    for (int i = 1; i < argc; ++i)
+        reports = reports || qstrncmp(argv[i], "report-", 7) == 0;
+    if (!reports)
+        return std::make_unique<QCoreApplication>(argc, argv);
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    auto app = std::make_unique<QGuiApplication>(argc, argv);
+    // The user's regional settings win; only a bare C/POSIX environment gets German formats.
+    if (QLocale::system().language() == QLocale::C)
+        QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+    return app;
+}
+
+} // namespace
 
 int main(int argc, char** argv)
 {
-    QCoreApplication app(argc, argv);
-    QStringList args = app.arguments().mid(1);
+    const std::unique_ptr<QCoreApplication> app = makeApplication(argc, argv);
+    QStringList args = app->arguments().mid(1);
     QString dbFile = TdmMain::defaultDatabaseName();
     bool create = false;
     for (;;) {
@@ -148,7 +177,7 @@ int main(int argc, char** argv)
         return usage();
     const QString command = args.takeFirst();
     const QStringList commands = {"info", "import", "sample-data", "recalc", "files", "delete-file",
-                                  "export-calls", "export-sums", "copy-db"};
+                                  "export-calls", "export-sums", "copy-db", "report-calls", "report-sums"};
     if (!commands.contains(command))
         return usage();
     // A mistyped --db must not end in a new, empty database that the calls silently go into.
@@ -181,6 +210,10 @@ int main(int argc, char** argv)
             return runExportSumsCommand(dm, args);
         if (command == QLatin1String("copy-db"))
             return runCopyDbCommand(dm, args);
+        if (command == QLatin1String("report-calls"))
+            return runReportCallsCommand(dm, args);
+        if (command == QLatin1String("report-sums"))
+            return runReportSumsCommand(dm, args);
         return runImportCommand(dm, args, ui);
     } catch (const RuboError& e) {
         err() << "rubotool: " << e.message() << Qt::endl;

@@ -12,7 +12,9 @@
 #include "database/dmlMain.h"
 #include "mainwindow/untIcons.h"
 #include "mainwindow/untDialogs.h"
+#include "output/rptGroup.h"
 #include "output/untExport.h"
+#include "output/untReport1.h"
 #include "filter/untFilter.h"
 #include "referencedata/untFilialen.h"
 #include "referencedata/untKostenstellen.h"
@@ -1298,8 +1300,26 @@ void TfrmMain::runEditor()
 void TfrmMain::mnuFilialenClick() { runEditor<TfrmFilialen>(); }
 void TfrmMain::mnuKostenstellenClick() { runEditor<TfrmKostenstellen>(); }
 void TfrmMain::mnuZonenrabatteClick() { runEditor<TfrmZonenrabatte>(); }
-void TfrmMain::mnuReportEGNClick() { notAvailable(); }
-void TfrmMain::mnuReportGroupClick() { notAvailable(); }
+void TfrmMain::mnuReportEGNClick()
+{
+    std::unique_ptr<TfrmReport1> report = TpWait::During([this] {
+        auto r = std::make_unique<TfrmReport1>(m_dm);
+        r->Prepare(CurrentWhere);
+        return r;
+    });
+    ShowReportPreview(this, m_dm.databaseFile(), *report);
+}
+
+void TfrmMain::mnuReportGroupClick()
+{
+    // The sums list's query as it stands, in the order the list shows.
+    std::unique_ptr<TqrGroup> report = TpWait::During([this] {
+        auto r = std::make_unique<TqrGroup>(m_dm, GroupSql(SumColumns, CurrentWhere));
+        r->orderKeys = grdGroup->orderKeys();
+        return r;
+    });
+    ShowReportPreview(this, m_dm.databaseFile(), *report);
+}
 void TfrmMain::mnuInfoClick() { notAvailable(); }
 void TfrmMain::mnuHilfeClick() { notAvailable(); }
 

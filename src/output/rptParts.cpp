@@ -1,0 +1,200 @@
+#include "output/rptParts.h"
+
+#include "database/Conversions.h"
+#include "database/RuboEngine.h"
+#include "database/Worker.h"
+#include "mainwindow/untDialogs.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QEventLoop>
+#include <QFileInfo>
+#include <QPrintPreviewDialog>
+#include <QPrinter>
+#include <QProgressDialog>
+
+#include <memory>
+
+namespace {
+
+// The rows of an open query, walked once.
+class QuerySource : public ReportSource
+{
+public:
+    explicit QuerySource(RuboQuery& query) : m_query(query) {}
+    int fieldIndex(const QString& name) const override { return m_query.fieldIndex(name); }
+    bool next() override
+    {
+        if (m_started)
+            m_query.next();
+        m_started = true;
+        return !m_query.eof();
+    }
+    QVariant value(int field) const override { return m_query.field(field); }
+
+private:
+    RuboQuery& m_query;
+    bool m_started = false;
+};
+
+QStringList fieldNames(const RuboQuery& query)
+{
+    QStringList names;
+    for (int i = 0; i < query.fieldCount(); ++i)
+        names << query.fieldName(i);
+    return names;
+}
+
+} // namespace
+
+QImage ReportLogo()
+{
+    // The windows' library is linked statically: its pictures are registered on first use.
+    static const bool registered = [] {
+        Q_INIT_RESOURCE(resources);
+        return true;
+    }();
+    Q_UNUSED(registered);
+    const QString own = QDir::current().filePath(QStringLiteral("rptLogo.bmp"));
+    if (QFileInfo::exists(own)) {
+        const QImage image(own);
+        if (!image.isNull())
+            return image;
+    }
+    return QImage(QStringLiteral(":/rptLogo.bmp"));
+}
+
+QFont ReportFont(qreal points, bool bold, bool italic)
+{
+    QFont font(QStringLiteral("Arial"));
+    font.setPointSizeF(points);
+    font.setBold(bold);
+    font.setItalic(italic);
+    return font;
+}
+
+ReportFormat PictureFormat(const QString& picture)
+{
+    return [picture](const QVariant& v) { return v.isNull() ? QString() : FormatPicture(VariantToFloat(v), picture); };
+}
+
+ReportFormat TextFormat(const QString& before, const QString& after)
+{
+    return [before, after](const QVariant& v) { return before + VariantToText(v) + after; };
+}
+
+ReportElement ReportItem(ReportElement::Kind kind, const QString& name, const QRectF& rect, const QFont& font,
+                         Qt::Alignment alignment)
+{
+    ReportElement e;
+    e.kind = kind;
+    e.name = name;
+    e.rect = rect;
+    e.font = font;
+    e.alignment = alignment;
+    return e;
+}
+
+ReportElement ReportText(const QString& text, const QRectF& rect, const QFont& font, Qt::Alignment alignment)
+{
+    ReportElement e = ReportItem(ReportElement::Kind::Text, QString(), rect, font, alignment);
+    e.text = text;
+    return e;
+}
+
+ReportElement ReportPrintTime(const QRectF& rect, const QFont& font)
+{
+    ReportElement e = ReportItem(ReportElement::Kind::PrintDateTime, QString(), rect, font);
+    e.format = [](const QVariant& v) { return FormatSerialDateTime(DateTimeToSerial(v.toDateTime())); };
+    return e;
+}
+
+ReportElement ReportRule(const QRectF& rect, qreal width, const QColor& color, Qt::PenStyle style)
+{
+    ReportElement e = ReportItem(ReportElement::Kind::Rule, QString(), rect, QFont());
+    e.lineWidth = width;
+    e.color = color;
+    e.lineStyle = style;
+    return e;
+}
+
+ReportResult WriteReportFile(RuboDatabase& db, TRuboReport& report, const QString& file, const ReportProceed& proceed)
+{
+    RuboQuery query(db);
+    query.setSql(report.orderKeys.isEmpty() ? report.sql : OrderedSql(db, report.sql, report.orderKeys));
+    query.open();
+    report.queryOpened(fieldNames(query));
+    QuerySource source(query);
+    return WriteReportPdf(report.report, source, file, QDateTime::currentDateTime(), proceed);
+}
+
+bool ShowReportPreview(QWidget* parent, const QString& databaseFile, TRuboReport& report)
+{
+    // The rows are read once on a worker; the preview lays its pages out from memory, as often
+    // as it needs them (on opening, for printing).
+    auto store = std::make_shared<ReportRowStore>();
+    QString failure;
+    bool done = false;
+    {
+        QEventLoop loop;
+        QProgressDialog progress(QStringLiteral("Der Report wird erstellt ..."), QStringLiteral("Abbrechen"), 0, 0, parent);
+        progress.setWindowTitle(report.caption);
+        progress.setWindowModality(Qt::ApplicationModal);
+        progress.setMinimumDuration(400);
+        RuboWorker worker(databaseFile);   // gone before the progress window: nothing arrives late
+        QObject::connect(&progress, &QProgressDialog::canceled, &loop, [&] {
+            worker.cancel();
+            loop.quit();
+        });
+        worker.run(
+            [&](RuboJob& job) {
+                RuboQuery query(job.db());
+                query.setSql(report.orderKeys.isEmpty() ? report.sql : OrderedSql(job.db(), report.sql, report.orderKeys));
+                query.open();
+                // The window waits in its loop meanwhile and does not touch the report.
+                report.queryOpened(fieldNames(query));
+                auto rows = std::make_shared<ReportRowStore>(report.report.fields());
+                QuerySource source(query);
+                const bool complete = rows->fill(source, [&job, &progress](qint64 read) {
+                    job.deliver([&progress, read] {
+                        progress.setLabelText(QStringLiteral("Der Report wird erstellt ... %1 Zeilen").arg(read));
+                    });
+                    return job.wanted();
+                });
+                if (!complete)
+                    return;
+                job.deliver([&, rows] {
+                    store = rows;
+                    done = true;
+                    loop.quit();
+                });
+            },
+            [&](const QString& message) {
+                failure = message;
+                loop.quit();
+            });
+        loop.exec();
+        progress.reset();
+    }
+    if (!failure.isEmpty()) {
+        ShowMessageOkBox(parent, failure, RuboUi::MsgKind::Error);
+        return false;
+    }
+    if (!done)
+        return false;
+
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setDocName(report.report.title);
+    QPrintPreviewDialog preview(&printer, parent);
+    preview.setWindowTitle(report.caption);
+    preview.setProperty("helpContext", report.helpContext);
+    preview.setObjectName(QStringLiteral("preview"));
+    const QDateTime printTime = QDateTime::currentDateTime();
+    QObject::connect(&preview, &QPrintPreviewDialog::paintRequested, &preview, [&](QPrinter* target) {
+        store->rewind();
+        RenderReport(report.report, *store, *target, printTime);
+    });
+    preview.resize(900, 1000);
+    ExecDialog(preview);
+    return true;
+}
