@@ -268,9 +268,12 @@ void TestMainWindow::startsEmptyWithTheCommandsOfTheMenu()
         QVERIFY(again.mnuGrdDetailsGruppieren->isChecked());
     }
 
-    // Commands whose dialogs are not there yet say so instead of doing nothing.
+    // "&Info..." shows the about box modally; F1 in the window finds the main window's topic.
     w.mnuInfo->trigger();
-    QCOMPARE(f.shown(), QStringList{"Information: Diese Funktion ist noch nicht verfügbar."});
+    QCOMPARE(f.script.shown.size(), 1);
+    QCOMPARE(f.script.shown[0].kind, DialogScript::Kind::Dialog);
+    QCOMPARE(f.script.shown[0].title, QStringLiteral("Info"));
+    QCOMPARE(w.property("helpContext").toInt(), 100);
 }
 
 void TestMainWindow::statusBarHintAndDoubleClick()

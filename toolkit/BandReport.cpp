@@ -342,7 +342,7 @@ void Renderer::paint(const PreparedBand& band, qreal top, const QVector<QVariant
         if (text.isEmpty())
             continue;
         // A value wider than its place ends in "…" rather than running over its neighbour.
-        if (pe.metrics->horizontalAdvance(text) > rect.width())
+        if (e.elide && pe.metrics->horizontalAdvance(text) > rect.width())
             text = pe.metrics->elidedText(text, Qt::ElideRight, rect.width());
         m_painter.setFont(e.font);
         m_painter.setPen(e.color);

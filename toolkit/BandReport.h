@@ -80,6 +80,7 @@ struct ReportElement
     QColor color = Qt::black;
     qreal lineWidth = 1;
     Qt::PenStyle lineStyle = Qt::SolidLine;
+    bool elide = true;     // a text wider than `rect` ends in "…"; else it runs over the right edge
     bool enabled = true;   // a disabled element is not printed and takes no room from others
 };
 

@@ -10,10 +10,12 @@
 #include "database/RuboError.h"
 #include "database/SqlText.h"
 #include "database/dmlMain.h"
+#include "mainwindow/untHelp.h"
 #include "mainwindow/untIcons.h"
 #include "mainwindow/untDialogs.h"
 #include "output/rptGroup.h"
 #include "output/untExport.h"
+#include "output/untInfo.h"
 #include "output/untReport1.h"
 #include "filter/untFilter.h"
 #include "referencedata/untFilialen.h"
@@ -70,7 +72,6 @@ TfrmMain* frmMain = nullptr;
 
 namespace {
 
-const char* const kNotAvailable = "Diese Funktion ist noch nicht verfügbar.";
 const char* const kSettingsOrganisation = "DRAVIK";
 const char* const kSettingsApplication = "DravikRuboTool";
 
@@ -238,6 +239,7 @@ TfrmMain::TfrmMain(TdmMain& dm, QWidget* parent) : QMainWindow(parent), m_dm(dm)
     frmMain = this;
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(ProgramTitle());
+    setProperty("helpContext", 100);
     setContextMenuPolicy(Qt::PreventContextMenu);
 
     qryDetails = new SqlPagedModel(this);
@@ -1256,11 +1258,6 @@ void TfrmMain::setFilterWhere(const QString& filterWhere)
         ShowDetails(QString());
 }
 
-void TfrmMain::notAvailable()
-{
-    messageOk(QString::fromUtf8(kNotAvailable), MsgKind::Information);
-}
-
 void TfrmMain::mnuSaveAsClick()
 {
     frmExport->execOn(TfrmExport::Sheet::Datenbank);
@@ -1320,8 +1317,8 @@ void TfrmMain::mnuReportGroupClick()
     });
     ShowReportPreview(this, m_dm.databaseFile(), *report);
 }
-void TfrmMain::mnuInfoClick() { notAvailable(); }
-void TfrmMain::mnuHilfeClick() { notAvailable(); }
+void TfrmMain::mnuInfoClick() { ShowInfoBox(this); }
+void TfrmMain::mnuHilfeClick() { ShowHelpContents(); }
 
 void TfrmMain::grdDetailsDblClick()
 {

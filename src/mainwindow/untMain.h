@@ -108,7 +108,6 @@ public:
     void mnuSaveAsClick();
     void mnuExportClick();
     void tbtnExcelClick();
-    // Commands whose dialogs come later; for now they say so.
     void mnuLoadedClick();
     void mnuFilialenClick();
     void mnuKostenstellenClick();
@@ -149,7 +148,6 @@ private:
     void detachTreeHandler() { m_treeHandlerAttached = false; }
     void clearTree();
     void closeLists();
-    void notAvailable();
     template <typename Editor>
     void runEditor();
     void toggleColumnChooser(bool open);

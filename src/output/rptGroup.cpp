@@ -83,7 +83,9 @@ TqrGroup::TqrGroup(TdmMain& dm, const QString& sumsSql)
         value.format = TextFormat(QString());
         r.detail.add(value);
     }
-    // "qrColIASPrint": the class of the zone in words.
+    // "qrColIASPrint": the class of the zone in words; "Ausland" takes a hair more than the
+    // column and may run into the gap that parts the columns.
+    r.element(columnName("IAS"))->elide = false;
     r.element(columnName("IAS"))->format = [](const QVariant& v) {
         const QString ias = v.toString();
         if (ias == QLatin1String("I"))
