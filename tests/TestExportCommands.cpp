@@ -1,5 +1,4 @@
-#include "database/RuboEngine.h"
-#include "database/dmlMain.h"
+#include "support/CliTool.h"
 
 #include <QDir>
 #include <QFile>
@@ -8,50 +7,6 @@
 #include <QTest>
 
 namespace {
-
-struct Run
-{
-    int code = -1;
-    QString out;
-    QString err;
-};
-
-// The tool over a database of the sample reference data and January's sample calls.
-class Tool
-{
-public:
-    Tool()
-    {
-        db = dir.filePath("RuboTool.mdb");
-        run({"sample-data"});
-        run({"import", QStringLiteral(RUBO_SOURCE_DIR "/Data/Anrufe_2003_01.edi")});
-    }
-    Run run(const QStringList& args)
-    {
-        QProcess p;
-        p.setWorkingDirectory(dir.path());
-        p.start(QStringLiteral(RUBO_BUILD_DIR "/cli/rubotool"), QStringList{"--db", db} + args);
-        p.waitForFinished(60000);
-        return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()), QString::fromUtf8(p.readAllStandardError())};
-    }
-    QString file(const QString& name) const { return dir.filePath(name); }
-    QByteArray read(const QString& name) const
-    {
-        QFile f(file(name));
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-    }
-    QVariant scalar(const QString& sql)
-    {
-        TdmMain dm(db);
-        if (!dm.open())
-            return {};
-        RuboStatement s(dm.RuboDB(), sql);
-        return s.step() ? s.column(0) : QVariant();
-    }
-
-    QTemporaryDir dir;
-    QString db;
-};
 
 int lineCount(const QByteArray& bytes)
 {
@@ -68,12 +23,12 @@ private Q_SLOTS:
     // The node and the filter narrow the calls as the main window would list them.
     void exportsTheCallsAndSumsOfANode()
     {
-        Tool t;
+        CliTool t;
         const QString zone = t.scalar("SELECT Zone FROM EGN GROUP BY Zone ORDER BY COUNT(*) DESC LIMIT 1").toString();
         const int inZone = t.scalar("SELECT COUNT(*) FROM EGN WHERE Zone = '" + zone + "'").toInt();
         QVERIFY(inZone > 1);
 
-        Run r = t.run({"export-calls", "--grouping", "Zonen", "--node", zone, "zone"});
+        CliRun r = t.run({"export-calls", "--grouping", "Zonen", "--node", zone, "zone"});
         QVERIFY2(r.code == 0, qPrintable(r.err));
         QCOMPARE(lineCount(t.read("zone.csv")), inZone + 1);
         QVERIFY(t.read("zone.csv").startsWith("ANummer;Nebenstelle;BNummer;Betrag;"));
@@ -102,12 +57,12 @@ private Q_SLOTS:
     // Nothing is written where the options make no sense or the target exists without --yes.
     void refusesWithAMessage()
     {
-        Tool t;
+        CliTool t;
         QFile existing(t.file("da.csv"));
         QVERIFY(existing.open(QIODevice::WriteOnly));
         existing.write("alt");
         existing.close();
-        Run r = t.run({"export-calls", "da.csv"});
+        CliRun r = t.run({"export-calls", "da.csv"});
         QCOMPARE(r.code, 1);
         QVERIFY2(r.out.contains("Datei existiert bereits.\nÜberschreiben ? Nein"), qPrintable(r.out));
         QCOMPARE(t.read("da.csv"), QByteArray("alt"));
@@ -135,8 +90,8 @@ private Q_SLOTS:
     // The copy holds every call and the reference data, and a failure tells the system's number.
     void copiesTheDatabase()
     {
-        Tool t;
-        Run r = t.run({"copy-db", "sicherung"});
+        CliTool t;
+        CliRun r = t.run({"copy-db", "sicherung"});
         QVERIFY2(r.code == 0, qPrintable(r.err));
         const QString original = t.run({"info"}).out;
         QProcess p;
