@@ -1,8 +1,11 @@
 #include "support/PdfText.h"
 #include "toolkit/BandReport.h"
+#include "toolkit/ReportPreview.h"
 
 #include <QDir>
+#include <QAction>
 #include <QFile>
+#include <QPrinter>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
@@ -108,6 +111,7 @@ private Q_SLOTS:
     void emptyAndDisabled();
     void cancelAndFailureKeepTheOldFile();
     void rowStoreReplays();
+    void previewShowsPrintsAndSaves();
 
 private:
     QTemporaryDir m_dir;
@@ -258,21 +262,114 @@ void TestBandReport::cancelAndFailureKeepTheOldFile()
 
 void TestBandReport::rowStoreReplays()
 {
-    // The preview lays its pages out again for printing: the store gives the same rows each time.
-    ListSource rows(kFields, {{1, 10, QStringLiteral("Inland"), QStringLiteral("Wien"), 1.5},
-                              {2, 11, QStringLiteral("Ausland"), QStringLiteral("Rom"), 2.5}});
-    ReportRowStore store(groupedReport().fields());
-    QVERIFY(store.fill(rows));
-    QCOMPARE(store.rowCount(), qint64(2));
-    for (int round = 0; round < 2; ++round) {
-        store.rewind();
-        const QString file = m_dir.filePath(QStringLiteral("runde%1.pdf").arg(round));
-        QCOMPARE(WriteReportPdf(groupedReport(), store, file).rows, qint64(2));
-        QVERIFY(PdfPages(file).value(0).contains(QLatin1String("Gesamtbetrag 4.00")));
-    }
+    // The preview lays its pages out again for each page shown and for printing: the kept rows
+    // give the same pages to every reader, and one page alone is that page of the whole.
+    QList<QVariantList> list;
+    for (int i = 1; i <= 300; ++i)
+        list.append({i, 10 + i / 40, QStringLiteral("Inland"), QStringLiteral("Wien"), 1.5});
+    ListSource rows(kFields, list);
+    ReportRows kept(groupedReport().fields());
+    QVERIFY(kept.fill(rows));
+    QCOMPARE(kept.rowCount(), qint64(300));
+    ReportRowReader counting(kept);
+    const ReportResult counted = CountReportPages(groupedReport(), counting);
+    QVERIFY(counted.pages > 3);
+    QCOMPARE(counted.rows, qint64(300));
+
+    ReportRowReader writing(kept);
+    const QString file = m_dir.filePath(QStringLiteral("behalten.pdf"));
+    QCOMPARE(WriteReportPdf(groupedReport(), writing, file).pages, counted.pages);
+    const QStringList pages = PdfPages(file, false);
+    QCOMPARE(pages.size(), counted.pages);
+
+    const QSize sheet = ReportPageSize(groupedReport(), 96);
+    QCOMPARE(sheet, QSize(793, 1123));   // A4 at 96 dpi
+    QImage image(sheet, QImage::Format_RGB32);
+    image.setDotsPerMeterX(qRound(96 / 0.0254));
+    image.setDotsPerMeterY(qRound(96 / 0.0254));
+    image.fill(Qt::white);
+    ReportRowReader third(kept);
+    QVERIFY(RenderReportPage(groupedReport(), third, 3, image));
+    // Something is printed, and nothing on the margins.
+    int inked = 0, onMargin = 0;
+    const int margin = qRound(10 * 96 / 25.4) - 2;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            if (image.pixel(x, y) != qRgb(255, 255, 255)) {
+                ++inked;
+                if (x < margin || y < margin || x >= image.width() - margin || y >= image.height() - margin)
+                    ++onMargin;
+            }
+    QVERIFY(inked > 1000);
+    QCOMPARE(onMargin, 0);
+    ReportRowReader beyond(kept);
+    QVERIFY(!RenderReportPage(groupedReport(), beyond, counted.pages + 1, image));
+
     // A field the rows lack reads as empty.
-    QCOMPARE(store.fieldIndex(QStringLiteral("Kostenstelle")), -1);
-    QVERIFY(store.value(-1).isNull());
+    QCOMPARE(third.fieldIndex(QStringLiteral("Kostenstelle")), -1);
+    QVERIFY(third.value(-1).isNull());
+}
+
+void TestBandReport::previewShowsPrintsAndSaves()
+{
+    QList<QVariantList> list;
+    for (int i = 1; i <= 300; ++i)
+        list.append({i, 10 + i / 40, QStringLiteral("Inland"), QStringLiteral("Wien"), 1.5});
+    ListSource rows(kFields, list);
+    const BandReport report = groupedReport();
+    auto kept = std::make_shared<ReportRows>(report.fields());
+    QVERIFY(kept->fill(rows));
+    ReportPreview preview(report, kept);
+    preview.resize(800, 900);
+    QVERIFY(preview.pageCount() > 3);
+    QCOMPARE(preview.currentPage(), 1);
+    QVERIFY(!preview.actFirst->isEnabled() && !preview.actPrevious->isEnabled());
+    preview.actNext->trigger();
+    QCOMPARE(preview.currentPage(), 2);
+    preview.actLast->trigger();
+    QCOMPARE(preview.currentPage(), preview.pageCount());
+    QVERIFY(!preview.actNext->isEnabled());
+    preview.showPage(999);
+    QCOMPARE(preview.currentPage(), preview.pageCount());
+
+    // Zoom: the sheet keeps its proportions at every factor.
+    preview.setZoom(ReportPreview::Zoom::Factor, 1.0);
+    const QSize atOne = preview.pageImage().size();
+    preview.actZoomIn->trigger();
+    QVERIFY(qAbs(preview.pageImage().width() - atOne.width() * 1.25) < 3);
+    preview.setZoom(ReportPreview::Zoom::Factor, 100);
+    QCOMPARE(preview.zoomFactor(), 4.0);
+    QVERIFY(!preview.actZoomIn->isEnabled());
+
+    // Printing goes to the printer the user chose; here one that writes a file.
+    const QString printed = m_dir.filePath(QStringLiteral("gedruckt.pdf"));
+    preview.askPrinter = [&printed](QPrinter& printer) {
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(printed);
+        return true;
+    };
+    preview.printReport();
+    QCOMPARE(PdfPages(printed).size(), preview.pageCount());
+
+    const QString saved = m_dir.filePath(QStringLiteral("gespeichert.pdf"));
+    QStringList messages;
+    preview.showMessage = [&messages](const QString& text) { messages << text; };
+    preview.askPdfFile = [&saved] { return saved; };
+    preview.savePdf();
+    QCOMPARE(PdfPages(saved).size(), preview.pageCount());
+    QVERIFY(messages.isEmpty());
+    preview.askPdfFile = [this] { return m_dir.filePath(QStringLiteral("fehlt/x.pdf")); };
+    preview.savePdf();
+    QCOMPARE(messages.size(), 1);
+    QVERIFY(messages[0].startsWith(QStringLiteral("Kann Datei nicht zum schreiben öffnen.")));
+
+    // No rows: nothing to show, print or save.
+    ListSource none(kFields, {});
+    auto empty = std::make_shared<ReportRows>(report.fields());
+    QVERIFY(empty->fill(none));
+    ReportPreview nothing(report, empty);
+    QCOMPARE(nothing.pageCount(), 0);
+    QVERIFY(!nothing.actPrint->isEnabled() && !nothing.actPdf->isEnabled());
 }
 
 QTEST_MAIN(TestBandReport)

@@ -8,12 +8,12 @@
 #include "mainwindow/untMain.h"
 #include "output/rptGroup.h"
 #include "output/untReport1.h"
+#include "toolkit/ReportPreview.h"
 
 #include <QComboBox>
 #include <QDialog>
 #include <QDir>
 #include <QFile>
-#include <QPrintPreviewWidget>
 #include <QRegularExpression>
 #include <QSettings>
 #include <QStandardPaths>
@@ -272,18 +272,23 @@ private Q_SLOTS:
             QString title;
             int helpContext = 0;
             int pages = -1;
+            QString saveAs;   // the preview saves its pages there
         };
         auto look = [&script](Seen& seen) {
             script.dialogResults << [&seen](QDialog& d) {
                 seen.title = d.windowTitle();
                 seen.helpContext = d.property("helpContext").toInt();
-                auto* widget = d.findChild<QPrintPreviewWidget*>();
-                widget->updatePreview();
-                seen.pages = widget->pageCount();
+                auto* preview = qobject_cast<ReportPreview*>(&d);
+                seen.pages = preview->pageCount();
+                if (!seen.saveAs.isEmpty()) {
+                    DialogScript::current()->fileNames << QStringList{seen.saveAs};
+                    preview->savePdf();
+                }
                 return int(QDialog::Rejected);
             };
         };
         Seen calls, sums, none;
+        calls.saveAs = t.path("aus-der-vorschau.pdf");
         look(calls);
         w.mnuReportEGNClick();
         QCOMPARE(calls.title, QStringLiteral("Report"));
@@ -291,6 +296,11 @@ private Q_SLOTS:
         TfrmReport1 same(t.dm());
         same.Prepare(w.currentWhere());
         QCOMPARE(calls.pages, WriteReportFile(t.db(), same, t.path("gleich.pdf")).pages);
+        // Saved from the preview: the same pages (the moment of printing aside).
+        const QStringList saved = PdfPages(calls.saveAs), written = PdfPages(t.path("gleich.pdf"));
+        QCOMPARE(saved.size(), written.size());
+        QCOMPARE(linesStarting(saved, "Zwischensumme"), linesStarting(written, "Zwischensumme"));
+        QCOMPARE(linesStarting(saved, "Gesamtsumme"), linesStarting(written, "Gesamtsumme"));
 
         look(sums);
         w.mnuReportGroupClick();

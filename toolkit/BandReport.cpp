@@ -8,46 +8,53 @@
 #include <QPainter>
 #include <QPdfWriter>
 #include <QSaveFile>
+#include <QSet>
 
 #include <cmath>
 #include <memory>
 
 // ---------------------------------------------------------------------------------------------
-// Row store
+// Kept rows
 
-bool ReportRowStore::fill(ReportSource& source, const std::function<bool(qint64 rows)>& proceed)
+bool ReportRows::fill(ReportSource& source, const std::function<bool(qint64 rows)>& proceed)
 {
     QVector<int> columns;
-    for (const QString& f : m_fields)
+    for (const QString& f : std::as_const(m_fields))
         columns.append(source.fieldIndex(f));
+    // Destinations, zones and cost centres repeat from call to call: each text is kept once.
+    QSet<QString> texts;
     qint64 rows = 0;
     while (source.next()) {
-        for (int c : columns)
-            m_values.append(c >= 0 ? source.value(c) : QVariant());
+        for (int c : columns) {
+            QVariant v = c >= 0 ? source.value(c) : QVariant();
+            if (v.typeId() == QMetaType::QString) {
+                const auto known = texts.constFind(v.toString());
+                if (known != texts.constEnd())
+                    v = *known;
+                else if (texts.size() < 100000)
+                    texts.insert(v.toString());
+            }
+            m_values.append(std::move(v));
+        }
         if ((++rows & 1023) == 0 && proceed && !proceed(rows))
             return false;
     }
     return !proceed || proceed(rows);
 }
 
-int ReportRowStore::fieldIndex(const QString& name) const
+bool ReportRowReader::next()
 {
-    return int(m_fields.indexOf(name));
-}
-
-bool ReportRowStore::next()
-{
-    if (m_row + 1 >= rowCount())
+    if (m_row + 1 >= m_rows.rowCount())
         return false;
     ++m_row;
     return true;
 }
 
-QVariant ReportRowStore::value(int field) const
+QVariant ReportRowReader::value(int field) const
 {
-    if (m_row < 0 || field < 0 || field >= m_fields.size())
+    if (m_row < 0 || field < 0 || field >= m_rows.fields().size())
         return {};
-    return m_values.at(m_row * m_fields.size() + field);
+    return m_rows.value(m_row, field);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -144,12 +151,21 @@ struct PreparedBand
     bool prints() const { return band && band->enabled; }
 };
 
+// Where a run paints: every page onto a printer or PDF writer, one page onto an image, or
+// nothing at all while pages are counted.
+struct Target
+{
+    QPaintDevice* device = nullptr;
+    QPagedPaintDevice* paged = nullptr;
+    int onlyPage = 0;   // 0: every page
+};
+
 class Renderer
 {
 public:
-    Renderer(const BandReport& report, ReportSource& source, QPagedPaintDevice& device, const QDateTime& printTime,
+    Renderer(const BandReport& report, ReportSource& source, const Target& target, const QDateTime& printTime,
              const ReportProceed& proceed)
-        : m_report(report), m_source(source), m_device(device), m_printTime(printTime), m_proceed(proceed)
+        : m_report(report), m_source(source), m_target(target), m_printTime(printTime), m_proceed(proceed)
     {
     }
 
@@ -158,7 +174,8 @@ public:
 private:
     PreparedBand prepare(const ReportBand& band, int scope);
     bool readRow(QVector<QVariant>& row);
-    // Makes room for `height` pixels on the page, starting a page when needed; false once cancelled.
+    // Makes room for `height` units on the page, starting a page when needed; false once the
+    // run is over (cancelled, or the one page wanted is done).
     bool room(qreal height, const QVector<QVariant>& row);
     void startPage(const QVector<QVariant>& row);
     bool finishPage(const QVector<QVariant>& row);
@@ -167,19 +184,20 @@ private:
     QString textOf(const PreparedElement& e, int scope, const QVector<QVariant>& row) const;
     void openScope(int scope);
     void accumulate(const QVector<QVariant>& row);
+    bool painting() const { return m_painter.isActive(); }
 
     const BandReport& m_report;
     ReportSource& m_source;
-    QPagedPaintDevice& m_device;
+    Target m_target;
     QDateTime m_printTime;
     const ReportProceed& m_proceed;
 
     QPainter m_painter;
     qreal m_scale = 1;        // device pixels per unit
-    qreal m_pageHeight = 0;   // printable height in device pixels
-    qreal m_footerTop = 0;
-    qreal m_y = 0;
+    qreal m_footerTop = 0;    // units from the top of the printable area
+    qreal m_y = 0;            // likewise
     bool m_pageOpen = false;
+    bool m_devicePageOpen = false;   // a printer's or writer's first page has begun
     ReportResult m_result;
 
     QStringList m_fields;
@@ -197,7 +215,7 @@ PreparedBand Renderer::prepare(const ReportBand& band, int scope)
 {
     PreparedBand p;
     p.band = &band;
-    p.height = band.height * m_scale;
+    p.height = band.height;
     p.scope = scope;
     for (const ReportElement& e : band.elements) {
         if (!e.enabled)
@@ -205,7 +223,8 @@ PreparedBand Renderer::prepare(const ReportBand& band, int scope)
         PreparedElement pe;
         pe.element = &e;
         pe.rect = QRectF(e.rect.x() * m_scale, e.rect.y() * m_scale, e.rect.width() * m_scale, e.rect.height() * m_scale);
-        pe.metrics = std::make_shared<QFontMetricsF>(e.font, &m_device);
+        if (m_target.device)
+            pe.metrics = std::make_shared<QFontMetricsF>(e.font, m_target.device);
         if (e.kind == ReportElement::Kind::Field)
             pe.slot = int(m_fields.indexOf(e.field));
         else if (e.kind == ReportElement::Kind::Sum)
@@ -226,13 +245,23 @@ bool Renderer::readRow(QVector<QVariant>& row)
 
 void Renderer::startPage(const QVector<QVariant>& row)
 {
-    if (m_result.pages == 0)
-        m_painter.begin(&m_device);
-    else
-        m_device.newPage();
     ++m_result.pages;
     m_pageOpen = true;
     m_y = 0;
+    const bool wanted = m_target.device && (m_target.onlyPage == 0 || m_target.onlyPage == m_result.pages);
+    if (wanted) {
+        if (m_target.paged && m_devicePageOpen) {
+            m_target.paged->newPage();
+        } else {
+            m_painter.begin(m_target.device);
+            m_devicePageOpen = true;
+            // An image is the whole sheet; printers and writers start at the margins themselves.
+            if (!m_target.paged) {
+                const qreal dpm = m_target.device->logicalDpiX() / 25.4;
+                m_painter.translate(m_report.marginsMm.left() * dpm, m_report.marginsMm.top() * dpm);
+            }
+        }
+    }
     if (m_pageHeader.prints()) {
         paint(m_pageHeader, 0, row);
         m_y = m_pageHeader.height;
@@ -244,6 +273,11 @@ bool Renderer::finishPage(const QVector<QVariant>& row)
     if (m_pageFooter.prints())
         paint(m_pageFooter, m_footerTop, row);
     m_pageOpen = false;
+    if (m_target.onlyPage == m_result.pages) {
+        if (m_painter.isActive())
+            m_painter.end();
+        return false;
+    }
     if (m_proceed && !m_proceed(m_result.pages)) {
         m_result.cancelled = true;
         return false;
@@ -309,9 +343,12 @@ QString Renderer::textOf(const PreparedElement& pe, int scope, const QVector<QVa
 
 void Renderer::paint(const PreparedBand& band, qreal top, const QVector<QVariant>& row)
 {
+    if (!painting())
+        return;
+    const qreal offset = top * m_scale;
     for (const PreparedElement& pe : band.elements) {
         const ReportElement& e = *pe.element;
-        const QRectF rect = pe.rect.translated(0, top);
+        const QRectF rect = pe.rect.translated(0, offset);
         if (e.kind == ReportElement::Kind::Rule) {
             QPen pen(e.color, qMax<qreal>(e.lineWidth * m_scale, 1), e.lineStyle, Qt::FlatCap);
             m_painter.setPen(pen);
@@ -341,11 +378,15 @@ void Renderer::paint(const PreparedBand& band, qreal top, const QVector<QVariant
         QString text = textOf(pe, band.scope, row);
         if (text.isEmpty())
             continue;
-        // A value wider than its place ends in "…" rather than running over its neighbour.
-        if (e.elide && pe.metrics->horizontalAdvance(text) > rect.width())
+        // A value wider than its place ends in "…" rather than running over its neighbour; most
+        // are so short that no measuring is needed to know they fit.
+        if (e.elide && text.size() * pe.metrics->maxWidth() > rect.width()
+            && pe.metrics->horizontalAdvance(text) > rect.width())
             text = pe.metrics->elidedText(text, Qt::ElideRight, rect.width());
-        m_painter.setFont(e.font);
-        m_painter.setPen(e.color);
+        if (m_painter.font() != e.font)
+            m_painter.setFont(e.font);
+        if (m_painter.pen().color() != e.color || m_painter.pen().style() != Qt::SolidLine)
+            m_painter.setPen(e.color);
         m_painter.drawText(rect, int(e.alignment) | Qt::TextSingleLine | Qt::TextDontClip, text);
     }
 }
@@ -372,10 +413,10 @@ void Renderer::accumulate(const QVector<QVariant>& row)
 
 ReportResult Renderer::run()
 {
-    m_device.setPageLayout(QPageLayout(m_report.pageSize, QPageLayout::Portrait, m_report.marginsMm, QPageLayout::Millimeter));
-    const int dpi = m_device.logicalDpiY();
-    m_scale = dpi / 96.0;
-    m_pageHeight = m_device.pageLayout().paintRectPixels(dpi).height();
+    if (m_target.paged)
+        m_target.paged->setPageLayout(
+            QPageLayout(m_report.pageSize, QPageLayout::Portrait, m_report.marginsMm, QPageLayout::Millimeter));
+    m_scale = m_target.device ? m_target.device->logicalDpiY() / 96.0 : 1;
 
     m_fields = m_report.fields();
     for (const QString& f : std::as_const(m_fields))
@@ -407,7 +448,7 @@ ReportResult Renderer::run()
         m_headers.append(prepare(m_report.groups[level].header, level));
         m_footers.append(prepare(m_report.groups[level].footer, level));
     }
-    m_footerTop = m_pageHeight - (m_pageFooter.prints() ? m_pageFooter.height : 0);
+    m_footerTop = m_report.printableSize().height() - (m_pageFooter.prints() ? m_pageFooter.height : 0);
 
     QVector<QVariant> row(m_fields.size()), previous(m_fields.size());
     bool have = readRow(row);
@@ -456,7 +497,8 @@ ReportResult Renderer::run()
     if (!m_pageOpen)
         startPage(last);
     finishPage(last);
-    m_painter.end();
+    if (m_painter.isActive())
+        m_painter.end();
     return m_result;
 }
 
@@ -465,8 +507,24 @@ ReportResult Renderer::run()
 ReportResult RenderReport(const BandReport& report, ReportSource& source, QPagedPaintDevice& device,
                           const QDateTime& printTime, const ReportProceed& proceed)
 {
-    Renderer renderer(report, source, device, printTime, proceed);
-    return renderer.run();
+    return Renderer(report, source, Target{&device, &device, 0}, printTime, proceed).run();
+}
+
+ReportResult CountReportPages(const BandReport& report, ReportSource& source, const ReportProceed& proceed)
+{
+    return Renderer(report, source, Target{}, QDateTime(), proceed).run();
+}
+
+QSize ReportPageSize(const BandReport& report, qreal dpi)
+{
+    return report.pageSize.sizePixels(qRound(dpi));
+}
+
+bool RenderReportPage(const BandReport& report, ReportSource& source, int page, QImage& image, const QDateTime& printTime)
+{
+    if (page < 1)
+        return false;
+    return Renderer(report, source, Target{&image, nullptr, page}, printTime, {}).run().pages >= page;
 }
 
 ReportResult WriteReportPdf(const BandReport& report, ReportSource& source, const QString& file,

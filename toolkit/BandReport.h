@@ -28,26 +28,36 @@ public:
     virtual QVariant value(int field) const = 0;              // of the current row
 };
 
-// A source's rows kept in memory, for a preview that lays out its pages more than once (on
-// opening, on printing). Only the fields a report uses are kept.
-class ReportRowStore : public ReportSource
+// A source's rows kept in memory, for a preview that lays its pages out again and again (each
+// page shown, printing, saving). Only the fields a report uses are kept; equal texts are kept
+// once. Read-only once filled, so that several readers may walk it at the same time.
+class ReportRows
 {
 public:
-    ReportRowStore() = default;
-    explicit ReportRowStore(QStringList fields) : m_fields(std::move(fields)) {}
+    explicit ReportRows(QStringList fields = {}) : m_fields(std::move(fields)) {}
     // Reads `source` to its end; `proceed` sees the rows read so far now and then and stops the
     // reading when it answers false (the function then answers false too).
     bool fill(ReportSource& source, const std::function<bool(qint64 rows)>& proceed = {});
-    void rewind() { m_row = -1; }
     qint64 rowCount() const { return m_fields.isEmpty() ? 0 : m_values.size() / m_fields.size(); }
-
-    int fieldIndex(const QString& name) const override;
-    bool next() override;
-    QVariant value(int field) const override;
+    const QStringList& fields() const { return m_fields; }
+    QVariant value(qint64 row, int field) const { return m_values.at(row * m_fields.size() + field); }
 
 private:
     QStringList m_fields;
     QVector<QVariant> m_values;   // row after row
+};
+
+// Walks kept rows from the first to the last.
+class ReportRowReader : public ReportSource
+{
+public:
+    explicit ReportRowReader(const ReportRows& rows) : m_rows(rows) {}
+    int fieldIndex(const QString& name) const override { return int(m_rows.fields().indexOf(name)); }
+    bool next() override;
+    QVariant value(int field) const override;
+
+private:
+    const ReportRows& m_rows;
     qint64 m_row = -1;
 };
 
@@ -141,11 +151,25 @@ struct ReportResult
 // Called after each finished page with the pages done; answering false stops the report there.
 using ReportProceed = std::function<bool(int pages)>;
 
-// Lays `report` out over the rows of `source` and paints it onto `device` (a printer, the
-// preview's printer, a PDF writer) page by page, so that memory does not grow with the pages.
-// Nothing is painted, not even a page, when there are no rows and !printWhenEmpty.
+// The pages are laid out in units, whatever the device, so that the preview, the printer and a
+// PDF break the same rows onto the same pages.
+
+// Lays `report` out over the rows of `source` and paints it onto `device` (a printer, a PDF
+// writer) page by page, so that memory does not grow with the pages. Nothing is painted, not
+// even a page, when there are no rows and !printWhenEmpty.
 ReportResult RenderReport(const BandReport& report, ReportSource& source, QPagedPaintDevice& device,
                           const QDateTime& printTime = QDateTime::currentDateTime(), const ReportProceed& proceed = {});
+
+// Lays the report out without painting: its pages and rows.
+ReportResult CountReportPages(const BandReport& report, ReportSource& source, const ReportProceed& proceed = {});
+
+// The whole sheet of paper at `dpi`, in pixels, for RenderReportPage.
+QSize ReportPageSize(const BandReport& report, qreal dpi);
+
+// Paints page `page` (counted from 1) onto `image`, a sheet of ReportPageSize at the image's
+// resolution, margins included. Answers false, painting nothing, when there is no such page.
+bool RenderReportPage(const BandReport& report, ReportSource& source, int page, QImage& image,
+                      const QDateTime& printTime = QDateTime::currentDateTime());
 
 // Writes the report as a PDF into `file` whole or not at all: a failure, a cancel or a report
 // without pages leaves an existing file as it was; a failure is told in `error`.

@@ -33,3 +33,6 @@ done
 echo
 echo "== recalculation, 1000000 calls, ${destinations} destinations"
 build-bench/bench/bench_recalc --calls 1000000 --destinations "$destinations"
+echo
+echo "== call report, 100000 calls"
+QT_QPA_PLATFORM=offscreen build-bench/bench/bench_report --calls 100000 2> >(quiet)

@@ -4,13 +4,12 @@
 #include "database/RuboEngine.h"
 #include "database/Worker.h"
 #include "mainwindow/untDialogs.h"
+#include "toolkit/ReportPreview.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QEventLoop>
 #include <QFileInfo>
-#include <QPrintPreviewDialog>
-#include <QPrinter>
 #include <QProgressDialog>
 
 #include <memory>
@@ -43,6 +42,14 @@ QStringList fieldNames(const RuboQuery& query)
     for (int i = 0; i < query.fieldCount(); ++i)
         names << query.fieldName(i);
     return names;
+}
+
+// Opens the report's query, sorted as asked, and lets the report arrange itself by its fields.
+void openQuery(RuboDatabase& db, RuboQuery& query, TRuboReport& report)
+{
+    query.setSql(report.orderKeys.isEmpty() ? report.sql : OrderedSql(db, report.sql, report.orderKeys));
+    query.open();
+    report.queryOpened(fieldNames(query));
 }
 
 } // namespace
@@ -121,18 +128,26 @@ ReportElement ReportRule(const QRectF& rect, qreal width, const QColor& color, Q
 ReportResult WriteReportFile(RuboDatabase& db, TRuboReport& report, const QString& file, const ReportProceed& proceed)
 {
     RuboQuery query(db);
-    query.setSql(report.orderKeys.isEmpty() ? report.sql : OrderedSql(db, report.sql, report.orderKeys));
-    query.open();
-    report.queryOpened(fieldNames(query));
+    openQuery(db, query, report);
     QuerySource source(query);
     return WriteReportPdf(report.report, source, file, QDateTime::currentDateTime(), proceed);
+}
+
+std::shared_ptr<ReportRows> ReadReportRows(RuboDatabase& db, TRuboReport& report,
+                                           const std::function<bool(qint64 rows)>& proceed)
+{
+    RuboQuery query(db);
+    openQuery(db, query, report);
+    auto rows = std::make_shared<ReportRows>(report.report.fields());
+    QuerySource source(query);
+    return rows->fill(source, proceed) ? rows : nullptr;
 }
 
 bool ShowReportPreview(QWidget* parent, const QString& databaseFile, TRuboReport& report)
 {
     // The rows are read once on a worker; the preview lays its pages out from memory, as often
     // as it needs them (on opening, for printing).
-    auto store = std::make_shared<ReportRowStore>();
+    auto store = std::make_shared<ReportRows>();
     QString failure;
     bool done = false;
     {
@@ -147,21 +162,15 @@ bool ShowReportPreview(QWidget* parent, const QString& databaseFile, TRuboReport
             loop.quit();
         });
         worker.run(
+            // The window waits in its loop meanwhile and does not touch the report.
             [&](RuboJob& job) {
-                RuboQuery query(job.db());
-                query.setSql(report.orderKeys.isEmpty() ? report.sql : OrderedSql(job.db(), report.sql, report.orderKeys));
-                query.open();
-                // The window waits in its loop meanwhile and does not touch the report.
-                report.queryOpened(fieldNames(query));
-                auto rows = std::make_shared<ReportRowStore>(report.report.fields());
-                QuerySource source(query);
-                const bool complete = rows->fill(source, [&job, &progress](qint64 read) {
+                std::shared_ptr<ReportRows> rows = ReadReportRows(job.db(), report, [&job, &progress](qint64 read) {
                     job.deliver([&progress, read] {
                         progress.setLabelText(QStringLiteral("Der Report wird erstellt ... %1 Zeilen").arg(read));
                     });
                     return job.wanted();
                 });
-                if (!complete)
+                if (!rows)
                     return;
                 job.deliver([&, rows] {
                     store = rows;
@@ -183,18 +192,21 @@ bool ShowReportPreview(QWidget* parent, const QString& databaseFile, TRuboReport
     if (!done)
         return false;
 
-    QPrinter printer(QPrinter::HighResolution);
-    printer.setDocName(report.report.title);
-    QPrintPreviewDialog preview(&printer, parent);
+    ReportPreview preview(report.report, store, parent);
     preview.setWindowTitle(report.caption);
     preview.setProperty("helpContext", report.helpContext);
     preview.setObjectName(QStringLiteral("preview"));
-    const QDateTime printTime = QDateTime::currentDateTime();
-    QObject::connect(&preview, &QPrintPreviewDialog::paintRequested, &preview, [&](QPrinter* target) {
-        store->rewind();
-        RenderReport(report.report, *store, *target, printTime);
-    });
-    preview.resize(900, 1000);
+    preview.showMessage = [&preview](const QString& text) { ShowMessageOkBox(&preview, text, RuboUi::MsgKind::Information); };
+    preview.askPdfFile = [&preview]() -> QString {
+        QString filter = QStringLiteral("PDF-Dateien (*.pdf)");
+        const QString file = GetSaveFileName(&preview, QStringLiteral("Report als PDF speichern"), QDir::currentPath(),
+                                             {filter, QStringLiteral("Alle Dateien (*)")}, filter, QStringLiteral("pdf"));
+        if (file.isEmpty())
+            return {};
+        if (QFileInfo::exists(file) && !ShowAskYesNoBox(&preview, QStringLiteral("Datei existiert bereits.\nÜberschreiben ?")))
+            return {};
+        return file;
+    };
     ExecDialog(preview);
     return true;
 }

@@ -5,6 +5,9 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+#include <memory>
+
 class QWidget;
 class RuboDatabase;
 
@@ -49,6 +52,11 @@ ReportElement ReportRule(const QRectF& rect, qreal width = 1, const QColor& colo
 // Opens the report's query on `db` and streams its rows into a PDF, page by page. A failure of
 // the query is thrown as RuboError; the file's failures come back in the result.
 ReportResult WriteReportFile(RuboDatabase& db, TRuboReport& report, const QString& file, const ReportProceed& proceed = {});
+
+// Opens the report's query on `db` and reads the rows its bands use into memory, for a preview;
+// nullptr when `proceed` stopped the reading. A failure of the query is thrown as RuboError.
+std::shared_ptr<ReportRows> ReadReportRows(RuboDatabase& db, TRuboReport& report,
+                                           const std::function<bool(qint64 rows)>& proceed = {});
 
 // Reads the report's rows on a worker over `databaseFile`, with a progress window whose
 // "Abbrechen" stops it, then shows the print preview modally until the user closes it. A failure
