@@ -123,7 +123,7 @@ private Q_SLOTS:
         }
         // A call line: number, day and date, times, seconds, amounts, cost centre.
         RuboStatement call(t.db(), "SELECT BNummer, BeginZeit, EndeZeit, Sekunden, Betrag, BetragEuro, Kostenstelle FROM EGN "
-                                   "ORDER BY Nebenstelle, Zone, Ziel LIMIT 1");
+                                   "ORDER BY Nebenstelle, Zone, Ziel, BeginZeit LIMIT 1");
         QVERIFY(call.step());
         const QString line = QStringList{call.column(0).toString(), FormatSerialDayDate(call.column(1).toDouble()),
                                          FormatSerialTime(call.column(1).toDouble()), FormatSerialTime(call.column(2).toDouble()),
@@ -140,7 +140,7 @@ private Q_SLOTS:
         fillWithSamples(t);
         TfrmReport1 report(t.dm());
         report.Prepare(QString());
-        QCOMPARE(report.sql, QStringLiteral("SELECT * FROM EGN WHERE (1=1) \r\n\r\n ORDER BY Nebenstelle, Zone, Ziel\r\n"));
+        QCOMPARE(report.sql, QStringLiteral("SELECT * FROM EGN WHERE (1=1) \r\n\r\n ORDER BY Nebenstelle, Zone, Ziel, BeginZeit\r\n"));
         QCOMPARE(report.lblWhere, QStringLiteral("alle Gespräche"));
         report.Prepare(QStringLiteral(" AND (Zone = 'Österreich')"));
         QCOMPARE(report.lblWhere.simplified(), QStringLiteral("Zone = 'Österreich'"));

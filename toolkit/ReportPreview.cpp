@@ -13,7 +13,9 @@
 #include <QSpinBox>
 #include <QStyle>
 #include <QTimer>
+#include <QScreen>
 #include <QToolBar>
+#include <QToolButton>
 #include <QVBoxLayout>
 
 #include <thread>
@@ -66,6 +68,10 @@ ReportPreview::ReportPreview(const BandReport& report, std::shared_ptr<const Rep
     actZoomIn->setText(QStringLiteral("+"));
     bar->addSeparator();
     actClose = action(QStringLiteral("Schließen"), QStyle::SP_DialogCloseButton, QKeySequence());
+    // Arrows speak for themselves; their names are in the tips.
+    for (QAction* a : {actFirst, actPrevious, actNext, actLast})
+        if (auto* button = qobject_cast<QToolButton*>(bar->widgetForAction(a)))
+            button->setToolButtonStyle(Qt::ToolButtonIconOnly);
 
     m_sheet = new QLabel;
     m_sheet->setAlignment(Qt::AlignCenter);
@@ -101,7 +107,8 @@ ReportPreview::ReportPreview(const BandReport& report, std::shared_ptr<const Rep
     m_pageCountLabel->setText(QStringLiteral(" von %1 ").arg(m_pages));
     if (m_pages == 0)
         m_sheet->setText(QStringLiteral("Der Report enthält keine Seiten."));
-    resize(860, 980);
+    const QSize screen = this->screen() ? this->screen()->availableSize() : QSize(1024, 768);
+    resize(qMin(900, screen.width() * 9 / 10), qMin(1000, screen.height() * 9 / 10));
     m_page = m_pages > 0 ? 1 : 0;
     render();
     updateActions();
@@ -132,8 +139,12 @@ void ReportPreview::setZoom(Zoom zoom, qreal factor)
 void ReportPreview::resizeEvent(QResizeEvent* event)
 {
     QDialog::resizeEvent(event);
+    // The scroll area takes its new size only once the layout has run.
     if (m_zoom != Zoom::Factor)
-        render();
+        QTimer::singleShot(0, this, [this] {
+            render();
+            updateActions();
+        });
 }
 
 void ReportPreview::render()
@@ -141,7 +152,9 @@ void ReportPreview::render()
     if (m_page < 1)
         return;
     const QSizeF sheet = ReportPageSize(m_report, 96);
-    const QSize room = m_scroll->viewport()->size() - QSize(2 * kSheetMargin + 4, 2 * kSheetMargin + 4);
+    // Room beside the scroll bar, which a fitted page must not call up.
+    const int bar = style()->pixelMetric(QStyle::PM_ScrollBarExtent);
+    const QSize room = m_scroll->size() - QSize(2 * kSheetMargin + bar + 6, 2 * kSheetMargin + 6);
     if (m_zoom == Zoom::PageWidth)
         m_factor = qBound(kMinZoom, room.width() / sheet.width(), kMaxZoom);
     else if (m_zoom == Zoom::WholePage)

@@ -193,8 +193,9 @@ TfrmReport1::TfrmReport1(TdmMain& dm) : m_dm(dm)
 void TfrmReport1::Prepare(const QString& currentWhere)
 {
     CurrentWhere = currentWhere;
+    // Within a destination the calls come in the order they were made.
     sql = QStringLiteral("SELECT * FROM EGN WHERE (1=1) \r\n") + currentWhere + QStringLiteral("\r\n")
-        + QStringLiteral(" ORDER BY Nebenstelle, Zone, Ziel\r\n");
+        + QStringLiteral(" ORDER BY Nebenstelle, Zone, Ziel, BeginZeit\r\n");
     lblWhere = WhereText(sql);
     report.element(QStringLiteral("lblWhere"))->text = lblWhere;
     const bool discounts = m_dm.referenceLists().AnyZoneDiscount();
