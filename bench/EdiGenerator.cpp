@@ -9,6 +9,7 @@
 #include "database/dmlMain.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
@@ -570,4 +571,23 @@ void PrintFigure(const char* key, const QString& value, int width)
 QString SecondsText(double seconds)
 {
     return QString::number(seconds, 'f', 3);
+}
+
+QString BenchDatabase(QString directory, const QString& scratch, qint64 calls, const char* program, int width, int destinations)
+{
+    if (directory.isEmpty())
+        directory = scratch;
+    QDir().mkpath(directory);
+    const QString mdb = QDir(directory).absoluteFilePath(TdmMain::defaultDatabaseName());
+    if (QFileInfo::exists(mdb))
+        return mdb;
+    QElapsedTimer t;
+    t.start();
+    QString error;
+    if (!BuildCallDatabase(directory, calls, EdiGenerator::kDefaultSeed, &error, destinations)) {
+        std::fprintf(stderr, "%s: %s\n", program, qPrintable(error));
+        return {};
+    }
+    PrintFigure("database built s:", SecondsText(t.nsecsElapsed() / 1e9), width);
+    return mdb;
 }

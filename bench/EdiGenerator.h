@@ -172,3 +172,9 @@ qint64 PeakRssKb();
 // message or failure.
 bool BuildCallDatabase(const QString& directory, qint64 calls, quint32 seed = EdiGenerator::kDefaultSeed,
                        QString* error = nullptr, int destinations = EdiGenerator::kDefaultDestinations);
+
+// The database a reading benchmark works on: RuboTool.mdb in `directory`, or in `scratch` when
+// that is empty, built first with `calls` calls when it is not there (the time printed with
+// `width`). Empty, after `program` told why on stderr, when it cannot be built.
+QString BenchDatabase(QString directory, const QString& scratch, qint64 calls, const char* program, int width,
+                      int destinations = EdiGenerator::kDefaultDestinations);

@@ -59,21 +59,10 @@ int main(int argc, char** argv)
     }
 
     QTemporaryDir temp;
-    if (dirPath.isEmpty())
-        dirPath = temp.path();
-    QDir().mkpath(dirPath);
-    const QDir dir(dirPath);
-    const QString mdb = dir.absoluteFilePath(TdmMain::defaultDatabaseName());
-    if (!QFileInfo::exists(mdb)) {
-        QElapsedTimer t;
-        t.start();
-        QString error;
-        if (!BuildCallDatabase(dirPath, calls, EdiGenerator::kDefaultSeed, &error)) {
-            std::fprintf(stderr, "bench_report: %s\n", qPrintable(error));
-            return 1;
-        }
-        print("database built s:", SecondsText(elapsed(t)));
-    }
+    const QString mdb = BenchDatabase(dirPath, temp.path(), calls, "bench_report", 34);
+    if (mdb.isEmpty())
+        return 1;
+    const QDir dir(QFileInfo(mdb).absolutePath());
 
     TdmMain dm(mdb);
     dmMain = &dm;

@@ -137,20 +137,9 @@ int main(int argc, char** argv)
     }
 
     QTemporaryDir temp;
-    if (dirPath.isEmpty())
-        dirPath = temp.path();
-    QDir().mkpath(dirPath);
-    const QString mdb = QDir(dirPath).absoluteFilePath(TdmMain::defaultDatabaseName());
-    if (!QFileInfo::exists(mdb)) {
-        QElapsedTimer t;
-        t.start();
-        QString error;
-        if (!BuildCallDatabase(dirPath, calls, EdiGenerator::kDefaultSeed, &error, destinations)) {
-            std::fprintf(stderr, "bench_tree: %s\n", qPrintable(error));
-            return 1;
-        }
-        print("database built s:", seconds(t.nsecsElapsed() / 1e9));
-    }
+    const QString mdb = BenchDatabase(dirPath, temp.path(), calls, "bench_tree", 34, destinations);
+    if (mdb.isEmpty())
+        return 1;
 
     TdmMain dm(mdb);
     dmMain = &dm;

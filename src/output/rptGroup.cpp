@@ -29,6 +29,24 @@ constexpr qreal kEuroX = 530, kEuroW = 105;
 constexpr qreal kSecondsX = 640, kSecondsW = 78;
 constexpr qreal kLine = 14;
 
+struct Figure
+{
+    const char* field;
+    qreal x, width;
+    int line;
+    const char* picture;
+    const char* column;   // the row's element
+    const char* total;    // the summary's
+};
+
+const Figure kFigures[] = {
+    {"Anzahl", kCountX, kCountW, 0, ",0", "qrColAnzahl", "exprSumAnzahl"},
+    {"SumBetrag", kSumX, kSumW, 0, ",#0.00' '", "qrColSumBetrag", "exprSumBetrag"},
+    {"SumEuro", kEuroX, kEuroW, 0, ",#0.0000' '", "qrColSumEuro", "exprSumEuro"},
+    {"SumSekunden", kSecondsX, kSecondsW, 0, ",0", "qrColSumSekunden", "exprSumSekunden"},
+    {"SumRabatt", kSumX, kSumW, 1, "'(',#0.00')'", "qrColSumRabatt", "exprSumRabatt"},
+    {"SumRabattEuro", kEuroX, kEuroW, 1, "'(',#0.0000')'", "qrColSumRabattEuro", "exprSumRabattEuro"}};
+
 QString columnName(const char* field) { return QStringLiteral("qrCol") + QLatin1String(field); }
 QString captionName(const char* field) { return QStringLiteral("lbl") + QLatin1String(field); }
 
@@ -96,35 +114,17 @@ TqrGroup::TqrGroup(TdmMain& dm, const QString& sumsSql)
             return QStringLiteral("Sonst");
         return ias;
     };
-    r.detail.add(figure(Kind::Field, QStringLiteral("qrColAnzahl"), QStringLiteral("Anzahl"), QRectF(kCountX, 4, kCountW, kLine),
-                        detailFont, QStringLiteral(",0")));
-    r.detail.add(figure(Kind::Field, QStringLiteral("qrColSumBetrag"), QStringLiteral("SumBetrag"), QRectF(kSumX, 4, kSumW, kLine),
-                        detailFont, QStringLiteral(",#0.00' '")));
-    r.detail.add(figure(Kind::Field, QStringLiteral("qrColSumEuro"), QStringLiteral("SumEuro"), QRectF(kEuroX, 4, kEuroW, kLine),
-                        detailFont, QStringLiteral(",#0.0000' '")));
-    r.detail.add(figure(Kind::Field, QStringLiteral("qrColSumSekunden"), QStringLiteral("SumSekunden"),
-                        QRectF(kSecondsX, 4, kSecondsW, kLine), detailFont, QStringLiteral(",0")));
-    r.detail.add(figure(Kind::Field, QStringLiteral("qrColSumRabatt"), QStringLiteral("SumRabatt"),
-                        QRectF(kSumX, 4 + kLine, kSumW, kLine), detailFont, QStringLiteral("'(',#0.00')'")));
-    r.detail.add(figure(Kind::Field, QStringLiteral("qrColSumRabattEuro"), QStringLiteral("SumRabattEuro"),
-                        QRectF(kEuroX, 4 + kLine, kEuroW, kLine), detailFont, QStringLiteral("'(',#0.0000')'")));
-
     // Summary, ruled above and below.
     r.summary.height = 44;
     r.summary.add(ReportRule(QRectF(0, 2, width, 0), 1));
     r.summary.add(ReportText(QStringLiteral("Summen"), QRectF(4, 6, 200, 16), ReportFont(10, true)));
-    r.summary.add(figure(Kind::Sum, QStringLiteral("exprSumAnzahl"), QStringLiteral("Anzahl"), QRectF(kCountX, 7, kCountW, kLine),
-                         detailFont, QStringLiteral(",0")));
-    r.summary.add(figure(Kind::Sum, QStringLiteral("exprSumBetrag"), QStringLiteral("SumBetrag"), QRectF(kSumX, 7, kSumW, kLine),
-                         detailFont, QStringLiteral(",#0.00' '")));
-    r.summary.add(figure(Kind::Sum, QStringLiteral("exprSumEuro"), QStringLiteral("SumEuro"), QRectF(kEuroX, 7, kEuroW, kLine),
-                         detailFont, QStringLiteral(",#0.0000' '")));
-    r.summary.add(figure(Kind::Sum, QStringLiteral("exprSumSekunden"), QStringLiteral("SumSekunden"),
-                         QRectF(kSecondsX, 7, kSecondsW, kLine), detailFont, QStringLiteral(",0")));
-    r.summary.add(figure(Kind::Sum, QStringLiteral("exprSumRabatt"), QStringLiteral("SumRabatt"),
-                         QRectF(kSumX, 7 + kLine, kSumW, kLine), detailFont, QStringLiteral("'(',#0.00')'")));
-    r.summary.add(figure(Kind::Sum, QStringLiteral("exprSumRabattEuro"), QStringLiteral("SumRabattEuro"),
-                         QRectF(kEuroX, 7 + kLine, kEuroW, kLine), detailFont, QStringLiteral("'(',#0.0000')'")));
+    // Each figure of a row, with its total under the rows; the discounts on a second line.
+    for (const Figure& f : kFigures) {
+        r.detail.add(figure(Kind::Field, QLatin1String(f.column), QLatin1String(f.field),
+                            QRectF(f.x, 4 + f.line * kLine, f.width, kLine), detailFont, QLatin1String(f.picture)));
+        r.summary.add(figure(Kind::Sum, QLatin1String(f.total), QLatin1String(f.field),
+                             QRectF(f.x, 7 + f.line * kLine, f.width, kLine), detailFont, QLatin1String(f.picture)));
+    }
     r.summary.add(ReportRule(QRectF(0, 41, width, 0), 1));
 
     // Page footer, grey under a dotted grey rule.
