@@ -573,6 +573,19 @@ QString SecondsText(double seconds)
     return QString::number(seconds, 'f', 3);
 }
 
+bool ReadDatabaseOption(const QStringList& args, int& i, QString& directory, qint64& calls)
+{
+    if (i + 1 >= args.size())
+        return false;
+    if (args[i] == QLatin1String("--dir"))
+        directory = args[++i];
+    else if (args[i] == QLatin1String("--calls"))
+        calls = args[++i].toLongLong();
+    else
+        return false;
+    return true;
+}
+
 QString BenchDatabase(QString directory, const QString& scratch, qint64 calls, const char* program, int width, int destinations)
 {
     if (directory.isEmpty())

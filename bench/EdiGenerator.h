@@ -173,6 +173,9 @@ qint64 PeakRssKb();
 bool BuildCallDatabase(const QString& directory, qint64 calls, quint32 seed = EdiGenerator::kDefaultSeed,
                        QString* error = nullptr, int destinations = EdiGenerator::kDefaultDestinations);
 
+// Reads "--dir DIR" or "--calls N" at args[i], moving i past its value; false for any other.
+bool ReadDatabaseOption(const QStringList& args, int& i, QString& directory, qint64& calls);
+
 // The database a reading benchmark works on: RuboTool.mdb in `directory`, or in `scratch` when
 // that is empty, built first with `calls` calls when it is not there (the time printed with
 // `width`). Empty, after `program` told why on stderr, when it cannot be built.

@@ -72,11 +72,9 @@ int main(int argc, char** argv)
     const QStringList args = app.arguments();
     for (int i = 1; i < args.size(); ++i) {
         const bool hasValue = i + 1 < args.size();
-        if (args[i] == QLatin1String("--dir") && hasValue)
-            dirPath = args[++i];
-        else if (args[i] == QLatin1String("--calls") && hasValue)
-            calls = args[++i].toLongLong();
-        else if (args[i] == QLatin1String("--runs") && hasValue)
+        if (ReadDatabaseOption(args, i, dirPath, calls))
+            continue;
+        if (args[i] == QLatin1String("--runs") && hasValue)
             runs = qMax(1, args[++i].toInt());
         else {
             std::fprintf(stderr, "bench_export: unknown or incomplete option %s\n", qPrintable(args[i]));

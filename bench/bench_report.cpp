@@ -47,12 +47,7 @@ int main(int argc, char** argv)
     qint64 calls = 100000;
     const QStringList args = app.arguments();
     for (int i = 1; i < args.size(); ++i) {
-        const bool hasValue = i + 1 < args.size();
-        if (args[i] == QLatin1String("--dir") && hasValue)
-            dirPath = args[++i];
-        else if (args[i] == QLatin1String("--calls") && hasValue)
-            calls = args[++i].toLongLong();
-        else {
+        if (!ReadDatabaseOption(args, i, dirPath, calls)) {
             std::fprintf(stderr, "bench_report: unknown or incomplete option %s\n", qPrintable(args[i]));
             return 2;
         }

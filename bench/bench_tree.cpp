@@ -111,11 +111,9 @@ int main(int argc, char** argv)
     const QStringList args = app.arguments();
     for (int i = 1; i < args.size(); ++i) {
         const bool hasValue = i + 1 < args.size();
-        if (args[i] == QLatin1String("--dir") && hasValue)
-            dirPath = args[++i];
-        else if (args[i] == QLatin1String("--calls") && hasValue)
-            calls = args[++i].toLongLong();
-        else if (args[i] == QLatin1String("--destinations") && hasValue)
+        if (ReadDatabaseOption(args, i, dirPath, calls))
+            continue;
+        if (args[i] == QLatin1String("--destinations") && hasValue)
             destinations = args[++i].toInt();
         else if (args[i] == QLatin1String("--grouping") && hasValue)
             grouping = args[++i];

@@ -1,9 +1,7 @@
 #include "toolkit/ReportPreview.h"
 
 #include <QAction>
-#include <QApplication>
 #include <QEventLoop>
-#include <QHBoxLayout>
 #include <QLabel>
 #include <QPrintDialog>
 #include <QPrinter>
@@ -11,9 +9,9 @@
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QSpinBox>
+#include <QScreen>
 #include <QStyle>
 #include <QTimer>
-#include <QScreen>
 #include <QToolBar>
 #include <QToolButton>
 #include <QVBoxLayout>

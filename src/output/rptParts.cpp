@@ -6,7 +6,6 @@
 #include "mainwindow/untDialogs.h"
 #include "toolkit/ReportPreview.h"
 
-#include <QApplication>
 #include <QDir>
 #include <QEventLoop>
 #include <QFileInfo>
