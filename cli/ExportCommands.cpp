@@ -1,5 +1,6 @@
 // rubotool export-calls, export-sums and copy-db: the export dialog's three sheets for scripts;
 // report-calls and report-sums: the two printed reports as PDF.
+#include "database/NumberMask.h"
 #include "database/RuboError.h"
 #include "database/UserInterface.h"
 #include "database/dmlMain.h"
@@ -41,6 +42,7 @@ struct ListChoice
     QString separator = QStringLiteral(";");
     bool workbook = false;
     bool overwrite = false;
+    NumberMask mask = LoadNumberMask();   // --mask-digits overrides the settings' digits
 };
 
 // Exports name their target last and choose a format; reports write a PDF named by --pdf.
@@ -92,6 +94,12 @@ QString parseListChoice(const QStringList& args, Output output, ListChoice& choi
             format = QStringLiteral("pdf");
         } else if (arg == QLatin1String("--yes")) {
             choice.overwrite = true;
+        } else if (arg == QLatin1String("--mask-digits") && hasValue) {
+            bool ok = false;
+            const int digits = args.at(++i).toInt(&ok);
+            if (!ok || digits < 0 || digits > NumberMask::kMaxDigits)
+                return QStringLiteral("--mask-digits verlangt eine Zahl von 0 bis %1.").arg(NumberMask::kMaxDigits);
+            choice.mask.digits = digits;
         } else if (arg.startsWith(QLatin1String("--")) || !choice.target.isEmpty() || output == Output::Report) {
             return QStringLiteral("Unbekannte Angabe: ") + arg;
         } else {
@@ -202,11 +210,13 @@ int runExport(TdmMain& dm, const QStringList& args, bool sums)
                 if (fields.contains(c.field, Qt::CaseInsensitive))
                     present << c;
         }
-        rows = ExportWorkbook(db, sql, {}, present, sums ? QStringLiteral("Summen") : QStringLiteral("EGN"), choice.target).rows;
+        rows = ExportWorkbook(db, sql, {}, present, sums ? QStringLiteral("Summen") : QStringLiteral("EGN"), choice.target,
+                              {}, choice.mask)
+                   .rows;
     } else if (sums) {
         rows = ExportSumsCsv(db, GroupSql(choice.sumColumns, choice.currentWhere), choice.target, separator).rows;
     } else {
-        rows = ExportCallsCsv(db, DetailSql(choice.currentWhere), choice.target, separator).rows;
+        rows = ExportCallsCsv(db, DetailSql(choice.currentWhere), choice.target, separator, {}, choice.mask).rows;
     }
     QTextStream(stdout) << rows << (sums ? " Summenzeilen" : " Anrufe") << " nach " << QDir::toNativeSeparators(choice.target)
                         << " geschrieben." << Qt::endl;
@@ -223,9 +233,9 @@ int runReport(TdmMain& dm, const QStringList& args, bool sums)
         return 1;
     std::unique_ptr<TRuboReport> report;
     if (sums) {
-        report = std::make_unique<TqrGroup>(dm, GroupSql(choice.sumColumns, choice.currentWhere));
+        report = std::make_unique<TqrGroup>(dm, GroupSql(choice.sumColumns, choice.currentWhere), choice.mask);
     } else {
-        auto calls = std::make_unique<TfrmReport1>(dm);
+        auto calls = std::make_unique<TfrmReport1>(dm, choice.mask);
         calls->Prepare(choice.currentWhere);
         report = std::move(calls);
     }

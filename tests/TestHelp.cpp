@@ -4,6 +4,7 @@
 #include "mainwindow/untDialogs.h"
 #include "mainwindow/untHelp.h"
 #include "mainwindow/untMain.h"
+#include "mainwindow/untOptionen.h"
 #include "output/untExport.h"
 #include "output/untInfo.h"
 #include "referencedata/untFilialen.h"
@@ -102,7 +103,7 @@ private Q_SLOTS:
             {100, "Hauptfenster"}, {200, "Export"}, {201, "Export – EGN"}, {300, "Eingabe von Filter"},
             {400, "Info"}, {500, "Einzelgesprächs-Report"}, {550, "Summen-Report"},
             {600, "Eigenschaften des Anrufs"}, {700, "Filialen"}, {800, "Geladene Dateien"},
-            {900, "Kostenstellen"}, {1000, "Zonenrabatte"},
+            {900, "Kostenstellen"}, {1000, "Zonenrabatte"}, {1100, "Optionen"},
         };
         QCOMPARE(HelpContexts(), titles.keys());
         const QString contents = pageText(HelpContentsTopic());
@@ -156,9 +157,10 @@ private Q_SLOTS:
         TfrmZonenrabatte zonen(f.t.dm(), none, &f.w);
         TfrmLoaded loaded(f.t.dm(), {}, {}, &f.w);
         TfrmInfo info(&f.w);
+        TfrmOptionen optionen(&f.w);
         const QList<QPair<QWidget*, int>> windows = {
             {f.w.frmFilter, 300}, {f.w.frmCallProperties, 600}, {f.w.frmExport, 200}, {&filialen, 700},
-            {&loaded, 800}, {&kostenstellen, 900}, {&zonen, 1000}, {&info, 400},
+            {&loaded, 800}, {&kostenstellen, 900}, {&zonen, 1000}, {&info, 400}, {&optionen, 1100},
         };
         for (const auto& [window, context] : windows) {
             QCOMPARE(HelpContextOf(window), context);

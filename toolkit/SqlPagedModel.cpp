@@ -306,6 +306,14 @@ QVariant SqlPagedModel::value(int row, const QString& field) const
 
 void SqlPagedModel::setFormatter(const QString& field, std::function<QString(const QVariant&)> formatter)
 {
+    RowFormatter byRow;
+    if (formatter)
+        byRow = [formatter = std::move(formatter)](const QVariant& v, int) { return formatter(v); };
+    setRowFormatter(field, std::move(byRow));
+}
+
+void SqlPagedModel::setRowFormatter(const QString& field, RowFormatter formatter)
+{
     if (formatter)
         m_formatters.insert(field, std::move(formatter));
     else
@@ -352,7 +360,7 @@ QVariant SqlPagedModel::data(const QModelIndex& index, int role) const
         if (v.isNull())
             return QString();
         const auto& formatter = m_columnFormatters.value(column);
-        return formatter ? formatter(v) : v.toString();
+        return formatter ? formatter(v, index.row()) : v.toString();
     }
     case Qt::EditRole: {
         const QList<QVariant>* values = shownRow(index.row());

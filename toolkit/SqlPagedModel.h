@@ -68,6 +68,10 @@ public:
     // Formats a field's display text; fields without a formatter show QVariant::toString().
     // A null value always shows as empty text. Both settings outlive setQuery().
     void setFormatter(const QString& field, std::function<QString(const QVariant&)> formatter);
+    // The same for a text that depends on other fields of the row: the formatter gets the row
+    // and may read them with value(row, field).
+    using RowFormatter = std::function<QString(const QVariant& value, int row)>;
+    void setRowFormatter(const QString& field, RowFormatter formatter);
     void setAlignment(const QString& field, Qt::Alignment alignment);
 
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
@@ -105,10 +109,10 @@ private:
     qint64 m_rowCount = 0;
     QStringList m_fields;
     QStringList m_closedFields;
-    QHash<QString, std::function<QString(const QVariant&)>> m_formatters;
+    QHash<QString, RowFormatter> m_formatters;
     QHash<QString, Qt::Alignment> m_alignments;
     // The two settings above resolved per column of the open statement.
-    QVector<std::function<QString(const QVariant&)>> m_columnFormatters;
+    QVector<RowFormatter> m_columnFormatters;
     QVector<int> m_columnAlignments;   // 0: none set
     mutable QHash<int, QList<QList<QVariant>>> m_pages;
     mutable QList<int> m_pageOrder;   // least recently used first

@@ -1,8 +1,31 @@
 #include "filter/WhereText.h"
 
-QString WhereText(const QString& sql)
+#include <QRegularExpression>
+
+namespace {
+
+QString maskedDialled(const QString& sql, const NumberMask& mask)
 {
+    // A literal as SqlQuoted writes it: apostrophes inside doubled.
+    static const QRegularExpression compared(QStringLiteral("\\bBNummer\\s*(?:LIKE|=|<>|<=|>=|<|>)\\s*'((?:[^']|'')*)'"),
+                                             QRegularExpression::CaseInsensitiveOption);
     QString text = sql;
+    qsizetype from = 0;
+    for (;;) {
+        const QRegularExpressionMatch m = compared.match(text, from);
+        if (!m.hasMatch())
+            return text;
+        const QString shown = mask.apply(m.captured(1));
+        text.replace(m.capturedStart(1), m.capturedLength(1), shown);
+        from = m.capturedStart(1) + shown.size() + 1;
+    }
+}
+
+} // namespace
+
+QString WhereText(const QString& sql, const NumberMask& mask)
+{
+    QString text = mask.isOn() ? maskedDialled(sql, mask) : sql;
     const qsizetype where = text.indexOf(QLatin1String("WHERE"));
     if (where >= 0)
         text = text.mid(where + 6, 9999);

@@ -32,6 +32,7 @@ const QMap<int, QString>& topics()
         {800, QStringLiteral("geladene-dateien")},
         {900, QStringLiteral("kostenstellen")},
         {1000, QStringLiteral("zonenrabatte")},
+        {1100, QStringLiteral("optionen")},
     };
     return map;
 }

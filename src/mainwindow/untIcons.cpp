@@ -1,5 +1,7 @@
 #include "mainwindow/untIcons.h"
 
+#include "database/NumberMask.h"
+
 #include <QApplication>
 #include <QHash>
 #include <QLibraryInfo>
@@ -534,8 +536,8 @@ QString ProgramTitle()
 
 void SetupApplication(QApplication& app)
 {
-    QApplication::setApplicationName(QStringLiteral("DravikRuboTool"));
-    QApplication::setOrganizationName(QStringLiteral("DRAVIK"));
+    QApplication::setApplicationName(QString::fromLatin1(kSettingsApplication));
+    QApplication::setOrganizationName(QString::fromLatin1(kSettingsOrganisation));
     // No display name: the platform would append it to every title ("Information — DRAVIK ...").
     // Whoever needs the program's name, an about box or the main window, takes ProgramTitle().
     QApplication::setApplicationVersion(QStringLiteral("%1.%2.%3.%4")

@@ -7,6 +7,7 @@
 #include "import/ImportDriver.h"
 #include "import/Recalculation.h"
 #include "database/Messages.h"
+#include "database/NumberMask.h"
 #include "database/RuboError.h"
 #include "database/SqlText.h"
 #include "database/dmlMain.h"
@@ -23,6 +24,7 @@
 #include "referencedata/untLoaded.h"
 #include "referencedata/untZonenrabatte.h"
 #include "mainwindow/untCallProperties.h"
+#include "mainwindow/untOptionen.h"
 #include "mainwindow/untScale.h"
 #include "mainwindow/untGruppeModel.h"
 #include "database/Worker.h"
@@ -71,9 +73,6 @@
 TfrmMain* frmMain = nullptr;
 
 namespace {
-
-const char* const kSettingsOrganisation = "DRAVIK";
-const char* const kSettingsApplication = "DravikRuboTool";
 
 // Panel 0 takes the width the other panels leave, down to its own minimum; the others keep their
 // widths, and those beyond a narrow window are cut off at its right edge instead of making the
@@ -363,6 +362,8 @@ void TfrmMain::createMenus()
     reports->setToolTipsVisible(true);
     mnuReportEGN = item(reports, "&Einzelgesprächs-Report...", nullptr);
     mnuReportGroup = item(reports, "&Summen-Report...", nullptr);
+    extras->addSeparator();
+    mnuOptionen = item(extras, "&Optionen...", "Einstellungen, z. B. gekürzte Zielnummern.");
 
     QMenu* hilfe = menuBar()->addMenu(QStringLiteral("&?"));
     mnuInfo = item(hilfe, "&Info...", nullptr);
@@ -383,6 +384,7 @@ void TfrmMain::createMenus()
     connect(mnuZonenrabatte, &QAction::triggered, this, [this] { mnuZonenrabatteClick(); });
     connect(mnuReportEGN, &QAction::triggered, this, [this] { mnuReportEGNClick(); });
     connect(mnuReportGroup, &QAction::triggered, this, [this] { mnuReportGroupClick(); });
+    connect(mnuOptionen, &QAction::triggered, this, [this] { mnuOptionenClick(); });
     connect(mnuInfo, &QAction::triggered, this, [this] { mnuInfoClick(); });
     connect(mnuHilfe, &QAction::triggered, this, [this] { mnuHilfeClick(); });
 
@@ -614,6 +616,7 @@ void TfrmMain::setupGrids()
     qryDetails->setFormatter(QStringLiteral("RabattProz"), picture(QStringLiteral("###0.00#")));
     qryDetails->setFormatter(QStringLiteral("BeginZeit"), dateTimeText);
     qryDetails->setFormatter(QStringLiteral("EndeZeit"), dateTimeText);
+    setNumberMask(LoadNumberMask());
     grdDetails->setModel(qryDetails);
     grdDetails->setGroupingPanelHint(QStringLiteral("Zum Gruppieren ziehen Sie eine Spaltenüberschrift hierher."));
 
@@ -1300,7 +1303,7 @@ void TfrmMain::mnuZonenrabatteClick() { runEditor<TfrmZonenrabatte>(); }
 void TfrmMain::mnuReportEGNClick()
 {
     std::unique_ptr<TfrmReport1> report = TpWait::During([this] {
-        auto r = std::make_unique<TfrmReport1>(m_dm);
+        auto r = std::make_unique<TfrmReport1>(m_dm, m_numberMask);
         r->Prepare(CurrentWhere);
         return r;
     });
@@ -1311,7 +1314,7 @@ void TfrmMain::mnuReportGroupClick()
 {
     // The sums list's query as it stands, in the order the list shows.
     std::unique_ptr<TqrGroup> report = TpWait::During([this] {
-        auto r = std::make_unique<TqrGroup>(m_dm, GroupSql(SumColumns, CurrentWhere));
+        auto r = std::make_unique<TqrGroup>(m_dm, GroupSql(SumColumns, CurrentWhere), m_numberMask);
         r->orderKeys = grdGroup->orderKeys();
         return r;
     });
@@ -1319,6 +1322,30 @@ void TfrmMain::mnuReportGroupClick()
 }
 void TfrmMain::mnuInfoClick() { ShowInfoBox(this); }
 void TfrmMain::mnuHilfeClick() { ShowHelpContents(); }
+
+void TfrmMain::mnuOptionenClick()
+{
+    TfrmOptionen dialog(this);
+    dialog.setNumberMask(m_numberMask);
+    if (dialog.execute() != QDialog::Accepted)
+        return;
+    const NumberMask mask = dialog.numberMask();
+    SaveNumberMask(mask);
+    setNumberMask(mask);
+}
+
+void TfrmMain::setNumberMask(const NumberMask& mask)
+{
+    m_numberMask = mask;
+    // Setting the formatter again shows the list anew.
+    qryDetails->setRowFormatter(QStringLiteral("BNummer"), [this](const QVariant& v, int row) {
+        if (!m_numberMask.isOn())
+            return v.toString();
+        const QString kostenstelle =
+            m_numberMask.needsKostenstelle() ? qryDetails->value(row, QStringLiteral("Kostenstelle")).toString() : QString();
+        return m_numberMask.apply(v.toString(), kostenstelle);
+    });
+}
 
 void TfrmMain::grdDetailsDblClick()
 {

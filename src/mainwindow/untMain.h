@@ -1,5 +1,6 @@
 #pragma once
 
+#include "database/NumberMask.h"
 #include "database/UserInterface.h"
 
 #include <QIcon>
@@ -69,7 +70,7 @@ public:
             *mnuLoaded = nullptr, *mnuGrdDetailsGruppieren = nullptr, *mnuGrdDetailsColSelect = nullptr,
             *mnuShowInfo = nullptr, *mnuExport = nullptr, *mnuFilter = nullptr, *mnuFilialen = nullptr,
             *mnuKostenstellen = nullptr, *mnuZonenrabatte = nullptr, *mnuReportEGN = nullptr,
-            *mnuReportGroup = nullptr, *mnuInfo = nullptr, *mnuHilfe = nullptr;
+            *mnuReportGroup = nullptr, *mnuOptionen = nullptr, *mnuInfo = nullptr, *mnuHilfe = nullptr;
     QAction *tbtnOpenDatabase = nullptr, *tbtnExcel = nullptr, *tbtnReport = nullptr, *tbtnSummen = nullptr,
             *tbtnFilialen = nullptr, *tbtnKostenstellen = nullptr;
 
@@ -116,6 +117,12 @@ public:
     void mnuReportGroupClick();
     void mnuInfoClick();
     void mnuHilfeClick();
+    // "Optionen": the shortened dialled numbers, stored in the settings and shown at once.
+    void mnuOptionenClick();
+
+    // How the dialled numbers are shown, exported and printed; read from the settings at start.
+    const NumberMask& numberMask() const { return m_numberMask; }
+    void setNumberMask(const NumberMask& mask);
 
     // The call properties of the detail list's current call, modal.
     void grdDetailsDblClick();
@@ -165,6 +172,7 @@ private:
     QLabel* panelLabel(StatusPanel panel) const { return m_panels[int(panel)]; }
 
     TdmMain& m_dm;
+    NumberMask m_numberMask;
     QString FilterWhere;
     QString CurrentWhere;
     QString SumColumns;

@@ -1,6 +1,7 @@
 #include "output/CsvExport.h"
 
 #include "database/Conversions.h"
+#include "database/NumberMask.h"
 #include "database/RuboEngine.h"
 #include "output/ExportText.h"
 #include "output/FileReplace.h"
@@ -128,6 +129,7 @@ enum class Kind {
     Fixed2,   // two decimals
     Fixed4,   // four decimals
     Absent,   // a key column the query does not have: always the empty value
+    Dialled,  // a dialled number, shortened as the mask says
 };
 
 struct Field
@@ -176,7 +178,9 @@ enum class PassEnd { Done, Cancelled, NeedsUtf8 };
 class CsvPass
 {
 public:
-    CsvPass(QSaveFile& file, bool utf8, QChar separator) : m_file(file), m_utf8(utf8)
+    // `kostenstelle` is the column of the call's cost centre, for the mask's exemptions; -1 if none.
+    CsvPass(QSaveFile& file, bool utf8, QChar separator, const NumberMask& mask, int kostenstelle)
+        : m_file(file), m_utf8(utf8), m_mask(mask), m_kostenstelle(kostenstelle)
     {
         m_buffer.resize(size_t(kFlushBytes) + 4096);
         if (utf8) {
@@ -258,10 +262,25 @@ private:
             valueEnd(p + WriteFixedText(number(stmt, f.column, type), f.kind == Kind::Fixed2 ? 2 : 4, p));
             return true;
         }
+        case Kind::Dialled: {
+            if (type == SQLITE_NULL || !m_mask.isOn())
+                return writeText(stmt, f.column, type);
+            const QString kostenstelle = m_kostenstelle >= 0 && m_mask.needsKostenstelle()
+                ? textOf(stmt, m_kostenstelle)
+                : QString();
+            const QByteArray shown = m_mask.apply(textOf(stmt, f.column), kostenstelle).toUtf8();
+            return writeUtf8(reinterpret_cast<const unsigned char*>(shown.constData()), shown.size());
+        }
         case Kind::Absent:
             break;
         }
         return true;
+    }
+
+    static QString textOf(sqlite3_stmt* stmt, int column)
+    {
+        const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt, column));
+        return QString::fromUtf8(text, sqlite3_column_bytes(stmt, column));
     }
 
     // As VariantToText reads the value.
@@ -415,6 +434,8 @@ private:
 
     QSaveFile& m_file;
     bool m_utf8;
+    const NumberMask& m_mask;
+    int m_kostenstelle;
     char m_separator[4] = {};
     int m_separatorLength = 1;
     std::vector<char> m_buffer;
@@ -426,7 +447,7 @@ private:
 
 CsvExportResult exportCsv(RuboDatabase& db, const QString& sql, const QString& fileName, QChar separator,
                           const char* header, std::vector<Field> (*plan)(const ColumnNames&),
-                          const ExportProceed& proceed)
+                          const ExportProceed& proceed, const NumberMask& mask)
 {
     // The quoting rests on it: a refused separator would make the file unreadable.
     const QString problem = SeparatorProblem(separator);
@@ -434,7 +455,8 @@ CsvExportResult exportCsv(RuboDatabase& db, const QString& sql, const QString& f
         throw RuboError(problem);
     try {
         RuboStatement statement(db, sql);
-        const std::vector<Field> fields = plan(ColumnNames(statement.get()));
+        const ColumnNames names(statement.get());
+        const std::vector<Field> fields = plan(names);
         CsvExportResult result;
         bool utf8 = Cp1252Byte(separator.unicode()) < 0;
         for (;;) {
@@ -442,7 +464,7 @@ CsvExportResult exportCsv(RuboDatabase& db, const QString& sql, const QString& f
             QSaveFile file(fileName);
             if (!file.open(QIODevice::WriteOnly))
                 throw ExportOpenError(QStringLiteral("Kann Datei nicht zum schreiben öffnen.\nDatei=") + fileName);
-            CsvPass pass(file, utf8, separator);
+            CsvPass pass(file, utf8, separator, mask, names.find("Kostenstelle"));
             pass.writeHeader(header);
             const PassEnd end = pass.run(statement.get(), db, fields, proceed, result.rows);
             if (end == PassEnd::Cancelled) {
@@ -470,7 +492,7 @@ CsvExportResult exportCsv(RuboDatabase& db, const QString& sql, const QString& f
 std::vector<Field> callsPlan(const ColumnNames& c)
 {
     return {c.required("ANummer", Kind::Text),   c.required("Nebenstelle", Kind::Text),
-            c.required("BNummer", Kind::Text),   c.required("Betrag", Kind::Fixed2),
+            c.required("BNummer", Kind::Dialled), c.required("Betrag", Kind::Fixed2),
             c.required("Sekunden", Kind::Text),  c.required("BeginZeit", Kind::Date),
             c.required("ZoneCode", Kind::Text),  c.required("Zone", Kind::Text),
             c.required("Ziel", Kind::Text),      c.required("Kostenstelle", Kind::Text),
@@ -580,13 +602,14 @@ int WriteSerialDateTimeText(double serial, char* out)
 }
 
 CsvExportResult ExportCallsCsv(RuboDatabase& db, const QString& detailSql, const QString& fileName, QChar separator,
-                               const ExportProceed& proceed)
+                               const ExportProceed& proceed, const NumberMask& mask)
 {
-    return exportCsv(db, detailSql, fileName, separator, kCallsHeader, callsPlan, proceed);
+    return exportCsv(db, detailSql, fileName, separator, kCallsHeader, callsPlan, proceed, mask);
 }
 
 CsvExportResult ExportSumsCsv(RuboDatabase& db, const QString& sumsSql, const QString& fileName, QChar separator,
                               const ExportProceed& proceed)
 {
-    return exportCsv(db, sumsSql, fileName, separator, kSumsHeader, sumsPlan, proceed);
+    // The sums have no dialled number to shorten.
+    return exportCsv(db, sumsSql, fileName, separator, kSumsHeader, sumsPlan, proceed, NumberMask());
 }

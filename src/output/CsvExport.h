@@ -1,5 +1,6 @@
 #pragma once
 
+#include "database/NumberMask.h"
 #include "database/RuboError.h"
 
 #include <QChar>
@@ -43,8 +44,9 @@ using ExportProceed = std::function<bool(qint64 rowsWritten)>;
 // cannot be created, and RuboError "Ein Fehler ist aufgetreten.\n" + the cause for any other
 // failure (engine, disk full, a column of the call missing from the query); the target then stays
 // as it was. A separator SeparatorProblem refuses is thrown as its message before any file is made.
+// BNummer is written as `mask` shortens it for the call's Kostenstelle.
 CsvExportResult ExportCallsCsv(RuboDatabase& db, const QString& detailSql, const QString& fileName, QChar separator,
-                               const ExportProceed& proceed = {});
+                               const ExportProceed& proceed = {}, const NumberMask& mask = {});
 
 // The sums export: the header "Anzahl;SumSekunden;SumBetrag;SumEuro;FilialeID;Kostenstelle;
 // Nebenstelle;Zone;IAS;Ziel;SumRabatt;SumRabattEuro" (";" replaced by `separator`), then twelve

@@ -102,6 +102,7 @@ struct Column
     lxw_format* format = nullptr;
     QByteArray caption;
     int width = 0;             // widest value of the current sheet, in characters
+    bool dialled = false;      // BNummer, shortened by the mask
 };
 
 // Frees the workbook and removes its file unless both were handed on.
@@ -121,8 +122,11 @@ struct WorkbookGuard
 class WorkbookWriter
 {
 public:
-    WorkbookWriter(lxw_workbook* workbook, QList<Column>& columns, QString baseName)
-        : m_workbook(workbook), m_columns(columns), m_baseName(std::move(baseName))
+    // `kostenstelle` is the statement's column of the call's cost centre, for the mask; -1 if none.
+    WorkbookWriter(lxw_workbook* workbook, QList<Column>& columns, QString baseName, const NumberMask& mask,
+                   int kostenstelle)
+        : m_workbook(workbook), m_columns(columns), m_baseName(std::move(baseName)), m_mask(mask),
+          m_kostenstelle(kostenstelle)
     {
         m_bold = workbook_add_format(workbook);
         format_set_bold(m_bold);
@@ -157,6 +161,10 @@ public:
             Column& column = m_columns[c];
             if (column.source < 0)
                 continue;
+            if (column.dialled && sqlite3_column_type(stmt, column.source) != SQLITE_NULL) {
+                writeDialled(stmt, row, c, column);
+                continue;
+            }
             switch (sqlite3_column_type(stmt, column.source)) {
             case SQLITE_INTEGER:
             case SQLITE_FLOAT:
@@ -196,6 +204,19 @@ public:
     }
 
 private:
+    static QString textOf(sqlite3_stmt* stmt, int column)
+    {
+        const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt, column));
+        return QString::fromUtf8(text, sqlite3_column_bytes(stmt, column));
+    }
+
+    void writeDialled(sqlite3_stmt* stmt, lxw_row_t row, int c, Column& column)
+    {
+        const QString kostenstelle = m_kostenstelle >= 0 && m_mask.needsKostenstelle() ? textOf(stmt, m_kostenstelle) : QString();
+        const QByteArray shown = m_mask.apply(textOf(stmt, column.source), kostenstelle).toUtf8();
+        writeText(row, c, column, reinterpret_cast<const unsigned char*>(shown.constData()), int(shown.size()));
+    }
+
     void writeNumber(lxw_row_t row, int c, Column& column, double value)
     {
         if (!std::isfinite(value)) {
@@ -243,6 +264,8 @@ private:
     lxw_workbook* m_workbook;
     QList<Column>& m_columns;
     QString m_baseName;
+    const NumberMask& m_mask;
+    int m_kostenstelle;
     lxw_format* m_bold = nullptr;
     lxw_worksheet* m_sheet = nullptr;
     int m_sheets = 0;
@@ -258,11 +281,12 @@ void SetWorkbookSheetRowsForTest(int rowsPerSheet)
 
 WorkbookResult ExportWorkbook(RuboDatabase& db, const QString& sql, const QList<QPair<QString, Qt::SortOrder>>& orderKeys,
                               const QList<WorkbookColumn>& columns, const QString& sheetName, const QString& fileName,
-                              const ExportProceed& proceed)
+                              const ExportProceed& proceed, const NumberMask& mask)
 {
     WorkbookResult result;
     RuboStatement stmt;
     QList<Column> plan;
+    int kostenstelle = -1;
     try {
         // Renamed over the open database, the workbook would take the place of every call.
         if (IsOwnDatabaseFile(fileName, db.fileName()))
@@ -272,8 +296,11 @@ WorkbookResult ExportWorkbook(RuboDatabase& db, const QString& sql, const QList<
             throw RuboError(QStringLiteral("Die Arbeitsmappe braucht zwischen 1 und %1 Spalten.").arg(LXW_COL_MAX));
         stmt = RuboStatement(db, OrderedSql(db, sql, orderKeys));
         QStringList fields;
-        for (int c = 0; c < stmt.columnCount(); ++c)
+        for (int c = 0; c < stmt.columnCount(); ++c) {
             fields << stmt.columnName(c);
+            if (kostenstelle < 0 && fields.last().compare(QLatin1String("Kostenstelle"), Qt::CaseInsensitive) == 0)
+                kostenstelle = c;
+        }
         for (const WorkbookColumn& wanted : columns) {
             Column column;
             column.kind = wanted.kind;
@@ -282,6 +309,7 @@ WorkbookResult ExportWorkbook(RuboDatabase& db, const QString& sql, const QList<
                     column.source = f;
             if (column.source < 0)
                 throw RuboError(QStringLiteral("Die Abfrage hat kein Feld %1.").arg(wanted.field));
+            column.dialled = mask.isOn() && fields[column.source].compare(QLatin1String("BNummer"), Qt::CaseInsensitive) == 0;
             QString caption = wanted.caption.isEmpty() ? wanted.field : wanted.caption;
             column.caption = caption.left(kExcelTextMax).toUtf8();
             plan.append(column);
@@ -317,7 +345,7 @@ WorkbookResult ExportWorkbook(RuboDatabase& db, const QString& sql, const QList<
             }
         }
 
-        WorkbookWriter writer(guard.workbook, plan, sheetName);
+        WorkbookWriter writer(guard.workbook, plan, sheetName, mask, kostenstelle);
         writer.startSheet();
         while (stmt.step()) {
             if (writer.rowInSheet() >= gSheetRows)

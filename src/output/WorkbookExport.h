@@ -46,9 +46,10 @@ struct WorkbookResult
 //
 // Numbers of the engine become number cells, texts text cells (cut to Excel's 32767 characters,
 // never read as a formula), nulls stay blank; a DateTime column's date serials become dates.
+// A BNummer column is written as `mask` shortens it for the row's Kostenstelle.
 WorkbookResult ExportWorkbook(RuboDatabase& db, const QString& sql, const QList<QPair<QString, Qt::SortOrder>>& orderKeys,
                               const QList<WorkbookColumn>& columns, const QString& sheetName, const QString& fileName,
-                              const ExportProceed& proceed = {});
+                              const ExportProceed& proceed = {}, const NumberMask& mask = {});
 
 // Test hook: the rows one sheet holds, its header row included (at least 2); anything else
 // restores Excel's 1,048,576.

@@ -61,7 +61,7 @@ ReportElement figure(Kind kind, const QString& name, const QString& field, const
 
 } // namespace
 
-TqrGroup::TqrGroup(TdmMain& dm, const QString& sumsSql)
+TqrGroup::TqrGroup(TdmMain& dm, const QString& sumsSql, const NumberMask& mask)
 {
     caption = QStringLiteral("Summenreport");
     helpContext = 550;
@@ -140,13 +140,17 @@ TqrGroup::TqrGroup(TdmMain& dm, const QString& sumsSql)
     ReportElement page = ReportItem(Kind::PageNumber, QString(), QRectF(width - 36, 5, 36, 14), ReportFont(6), kRight);
     page.color = grey;
     r.pageFooter.add(page);
+    ReportElement note = ReportNumberMaskNote(QRectF(width / 2 - 150, 5, 300, 14), ReportFont(8));
+    note.color = grey;
+    r.pageFooter.add(note);
+    setNumberMask(mask);
 
     if (!dm.referenceLists().AnyZoneDiscount()) {
         r.detail.height = 23;
         for (const char* name : {"qrColSumRabatt", "qrColSumRabattEuro", "exprSumRabatt", "exprSumRabattEuro"})
             r.element(QLatin1String(name))->enabled = false;
     }
-    lblWhere = WhereText(sql);
+    lblWhere = WhereText(sql, numberMask());
     r.element(QStringLiteral("lblWhere"))->text = lblWhere;
     // Until the query is open no grouping column is known.
     queryOpened({});

@@ -9,8 +9,9 @@ class TdmMain;
 class TqrGroup : public TRuboReport
 {
 public:
-    // `sumsSql` is the SQL of the main window's sums list, copied as it stands.
-    TqrGroup(TdmMain& dm, const QString& sumsSql);
+    // `sumsSql` is the SQL of the main window's sums list, copied as it stands; its condition in
+    // words shortens the dialled numbers as `mask` says.
+    TqrGroup(TdmMain& dm, const QString& sumsSql, const NumberMask& mask = {});
 
     // Shows the grouping columns the query selects, from the left in its order.
     void queryOpened(const QStringList& fields) override;

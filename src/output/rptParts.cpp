@@ -15,11 +15,17 @@
 
 namespace {
 
-// The rows of an open query, walked once.
+const char kNumberMaskNote[] = "lblZielnummern";
+
+// The rows of an open query, walked once, with the dialled number as the mask shows it.
 class QuerySource : public ReportSource
 {
 public:
-    explicit QuerySource(RuboQuery& query) : m_query(query) {}
+    QuerySource(RuboQuery& query, const NumberMask& mask)
+        : m_query(query), m_mask(mask), m_dialled(mask.isOn() ? query.fieldIndex(QStringLiteral("BNummer")) : -1),
+          m_kostenstelle(mask.needsKostenstelle() ? query.fieldIndex(QStringLiteral("Kostenstelle")) : -1)
+    {
+    }
     int fieldIndex(const QString& name) const override { return m_query.fieldIndex(name); }
     bool next() override
     {
@@ -28,10 +34,20 @@ public:
         m_started = true;
         return !m_query.eof();
     }
-    QVariant value(int field) const override { return m_query.field(field); }
+    QVariant value(int field) const override
+    {
+        QVariant v = m_query.field(field);
+        if (field != m_dialled || v.isNull())
+            return v;
+        const QString kostenstelle = m_kostenstelle >= 0 ? VariantToText(m_query.field(m_kostenstelle)) : QString();
+        return m_mask.apply(VariantToText(v), kostenstelle);
+    }
 
 private:
     RuboQuery& m_query;
+    const NumberMask& m_mask;
+    const int m_dialled;
+    const int m_kostenstelle;
     bool m_started = false;
 };
 
@@ -52,6 +68,24 @@ void openQuery(RuboDatabase& db, RuboQuery& query, TRuboReport& report)
 }
 
 } // namespace
+
+void TRuboReport::setNumberMask(const NumberMask& mask)
+{
+    m_numberMask = mask;
+    for (ReportElement& e : report.pageFooter.elements) {
+        if (e.name == QLatin1String(kNumberMaskNote)) {
+            e.text = mask.note();
+            e.enabled = mask.isOn();
+        }
+    }
+}
+
+ReportElement ReportNumberMaskNote(const QRectF& rect, const QFont& font)
+{
+    ReportElement e = ReportItem(ReportElement::Kind::Text, QString::fromLatin1(kNumberMaskNote), rect, font, Qt::AlignCenter);
+    e.enabled = false;
+    return e;
+}
 
 QImage ReportLogo()
 {
@@ -128,7 +162,7 @@ ReportResult WriteReportFile(RuboDatabase& db, TRuboReport& report, const QStrin
 {
     RuboQuery query(db);
     openQuery(db, query, report);
-    QuerySource source(query);
+    QuerySource source(query, report.numberMask());
     return WriteReportPdf(report.report, source, file, QDateTime::currentDateTime(), proceed);
 }
 
@@ -138,7 +172,7 @@ std::shared_ptr<ReportRows> ReadReportRows(RuboDatabase& db, TRuboReport& report
     RuboQuery query(db);
     openQuery(db, query, report);
     auto rows = std::make_shared<ReportRows>(report.report.fields());
-    QuerySource source(query);
+    QuerySource source(query, report.numberMask());
     return rows->fill(source, proceed) ? rows : nullptr;
 }
 

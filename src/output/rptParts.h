@@ -1,5 +1,6 @@
 #pragma once
 
+#include "database/NumberMask.h"
 #include "toolkit/BandReport.h"
 
 #include <QString>
@@ -24,9 +25,21 @@ public:
     QString caption;        // of the preview window
     int helpContext = 0;    // the help topic F1 opens in the preview
 
+    // How BNummer is printed. While on, the page footer's element "lblZielnummern" (when the
+    // report has one) says so. Set it before the report prepares its query: the condition in
+    // words shortens the numbers too.
+    void setNumberMask(const NumberMask& mask);
+    const NumberMask& numberMask() const { return m_numberMask; }
+
     // Called with the query's field names, in its order, before the first page is laid out.
     virtual void queryOpened(const QStringList& fields) { Q_UNUSED(fields); }
+
+private:
+    NumberMask m_numberMask;
 };
+
+// The page footer's note of a shortened list, disabled until a mask is set.
+ReportElement ReportNumberMaskNote(const QRectF& rect, const QFont& font);
 
 // "rptLogo.bmp" of the working folder when it exists and can be read, else the built-in logo.
 QImage ReportLogo();
@@ -49,6 +62,7 @@ ReportElement ReportPrintTime(const QRectF& rect, const QFont& font);
 ReportElement ReportRule(const QRectF& rect, qreal width = 1, const QColor& color = Qt::black,
                          Qt::PenStyle style = Qt::SolidLine);
 
+// The report's rows carry BNummer as its mask shortens it.
 // Opens the report's query on `db` and streams its rows into a PDF, page by page. A failure of
 // the query is thrown as RuboError; the file's failures come back in the result.
 ReportResult WriteReportFile(RuboDatabase& db, TRuboReport& report, const QString& file, const ReportProceed& proceed = {});

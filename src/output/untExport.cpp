@@ -334,11 +334,12 @@ void TfrmExport::okEgnClick()
     const QChar separator = SeparatorInForce(SeperatorEgn->text());
     const auto order = m_main.grdDetails->orderKeys();
     const QList<WorkbookColumn> columns = workbookColumns(*m_main.grdDetails);
+    const NumberMask mask = m_main.numberMask();
     startWriting(sheetEgn, m_main.detailCount(), [=](RuboDatabase& db, const ExportProceed& proceed) {
         if (excel)
-            ExportWorkbook(db, sql, order, columns, QStringLiteral("EGN"), file, proceed);
+            ExportWorkbook(db, sql, order, columns, QStringLiteral("EGN"), file, proceed, mask);
         else
-            ExportCallsCsv(db, sql, file, separator, proceed);
+            ExportCallsCsv(db, sql, file, separator, proceed, mask);
     });
 }
 

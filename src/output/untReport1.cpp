@@ -66,7 +66,7 @@ void footerLine(ReportBand& band, const ReportElement& caption, const QFont& fon
 
 } // namespace
 
-TfrmReport1::TfrmReport1(TdmMain& dm) : m_dm(dm)
+TfrmReport1::TfrmReport1(TdmMain& dm, const NumberMask& mask) : m_dm(dm)
 {
     caption = QStringLiteral("Report");
     helpContext = 500;
@@ -188,6 +188,8 @@ TfrmReport1::TfrmReport1(TdmMain& dm) : m_dm(dm)
     r.pageFooter.add(ReportPrintTime(QRectF(0, 5, 300, 14), pageFont));
     ReportElement page = ReportItem(Kind::PageNumber, QString(), QRectF(width - 100, 5, 100, 14), pageFont, kRight);
     r.pageFooter.add(page);
+    r.pageFooter.add(ReportNumberMaskNote(QRectF(width / 2 - 150, 5, 300, 14), pageFont));
+    setNumberMask(mask);
 }
 
 void TfrmReport1::Prepare(const QString& currentWhere)
@@ -196,7 +198,7 @@ void TfrmReport1::Prepare(const QString& currentWhere)
     // Within a destination the calls come in the order they were made.
     sql = QStringLiteral("SELECT * FROM EGN WHERE (1=1) \r\n") + currentWhere + QStringLiteral("\r\n")
         + QStringLiteral(" ORDER BY Nebenstelle, Zone, Ziel, BeginZeit\r\n");
-    lblWhere = WhereText(sql);
+    lblWhere = WhereText(sql, numberMask());
     report.element(QStringLiteral("lblWhere"))->text = lblWhere;
     const bool discounts = m_dm.referenceLists().AnyZoneDiscount();
     for (const char* name : {"exprNsSumRabatt", "exprNsSumRabattEuro", "exprSumRabatt", "exprSumRabattEuro", "lbMitRabatt"})

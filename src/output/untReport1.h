@@ -9,8 +9,9 @@ class TdmMain;
 class TfrmReport1 : public TRuboReport
 {
 public:
-    // Loads "rptLogo.bmp" of the working folder into the logo when there is one.
-    explicit TfrmReport1(TdmMain& dm);
+    // Loads "rptLogo.bmp" of the working folder into the logo when there is one; BNummer is
+    // printed as `mask` shortens it.
+    explicit TfrmReport1(TdmMain& dm, const NumberMask& mask = {});
 
     // Sets the query to the calls of `currentWhere` (" AND ..." conditions or empty), shows the
     // condition in words in the page header, and leaves the discount sums out when no zone has

@@ -17,6 +17,10 @@ CliRun CliTool::run(const QStringList& args)
 {
     QProcess p;
     p.setWorkingDirectory(dir.path());
+    // The tool's own settings, not the user's: tests write them through settings().
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), dir.filePath(QStringLiteral("config")));
+    p.setProcessEnvironment(env);
     p.start(QStringLiteral(RUBO_BUILD_DIR "/cli/rubotool"), QStringList{"--db", db} + args);
     p.waitForFinished(60000);
     return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()), QString::fromUtf8(p.readAllStandardError())};
