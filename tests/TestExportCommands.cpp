@@ -1,4 +1,5 @@
 #include "support/CliTool.h"
+#include "support/WorkbookReader.h"
 
 #include <QDir>
 #include <QFile>
@@ -52,6 +53,42 @@ private Q_SLOTS:
         r = t.run({"export-calls", "anrufe.xlsx"});
         QCOMPARE(r.code, 0);
         QVERIFY(t.read("anrufe.xlsx").startsWith("PK"));
+    }
+
+    // The settings' shortening applies, and --mask-digits overrides it for one run.
+    void shortensTheDialledNumbers()
+    {
+        CliTool t;
+        const QString number = t.scalar("SELECT BNummer FROM EGN WHERE BNummer >= '0664' AND BNummer < '0665' LIMIT 1").toString();
+        const QString service = t.scalar("SELECT BNummer FROM EGN WHERE BNummer >= '0810' AND BNummer < '0811' LIMIT 1").toString();
+        QVERIFY(number.size() > 6 && !service.isEmpty());
+        const auto quoted = [](const QString& n) { return ";\"" + n.toUtf8() + "\";"; };
+
+        QDir().mkpath(t.file("config/DRAVIK"));
+        QFile conf(t.file("config/DRAVIK/DravikRuboTool.conf"));
+        QVERIFY(conf.open(QIODevice::WriteOnly));
+        conf.write("[Datenschutz]\nZielnummernKuerzen=4\n");
+        conf.close();
+        CliRun r = t.run({"export-calls", "vier.csv"});
+        QVERIFY2(r.code == 0, qPrintable(r.err));
+        QVERIFY(t.read("vier.csv").contains(quoted(number.chopped(4) + "xxxx")));
+        QVERIFY(t.read("vier.csv").contains(quoted(service)));   // a value-added service stays whole
+
+        r = t.run({"export-calls", "--mask-digits", "2", "zwei.xlsx"});
+        QVERIFY2(r.code == 0, qPrintable(r.err));
+        const Sheet sheet = readBack(t.file("zwei.xlsx")).value(0);
+        QStringList dialled;
+        for (int row = 1; row < sheet.rows.size(); ++row)
+            dialled << sheet.text(row, 2);
+        QVERIFY(dialled.contains(number.chopped(2) + "xx") && !dialled.contains(number));
+        r = t.run({"export-calls", "--mask-digits", "0", "voll.csv"});
+        QVERIFY2(r.code == 0, qPrintable(r.err));
+        QVERIFY(t.read("voll.csv").contains(quoted(number)));
+
+        r = t.run({"export-calls", "--mask-digits", "10", "zehn.csv"});
+        QCOMPARE(r.code, 1);
+        QVERIFY2(r.err.contains("--mask-digits verlangt eine Zahl von 0 bis 9."), qPrintable(r.err));
+        QVERIFY(!QFile::exists(t.file("zehn.csv")));
     }
 
     // Nothing is written where the options make no sense or the target exists without --yes.

@@ -47,6 +47,14 @@ private Q_SLOTS:
         QVERIFY(r.err.contains("Die Auswahl enthält keine Gespräche; es wurde kein Report geschrieben."));
         QVERIFY(!QFile::exists(t.file("leer.pdf")));
 
+        // Shortened for one run, whatever the settings say.
+        const QString number = t.scalar("SELECT BNummer FROM EGN WHERE BNummer >= '0664' AND BNummer < '0665' LIMIT 1").toString();
+        QVERIFY(t.run({"report-calls", "--mask-digits", "3", "--filter", "BNummer=" + number, "--pdf", "kurz.pdf"}).code == 0);
+        const QString shortened = PdfPages(t.file("kurz.pdf")).join("");
+        QVERIFY(shortened.contains("Zielnummern um 3 Stellen gekürzt"));
+        QVERIFY(shortened.contains(number.chopped(3) + "xxx"));
+        QVERIFY(!shortened.contains(number));
+
         // Mistakes are told, not printed.
         r = t.run({"report-calls", "zone.pdf"});
         QCOMPARE(r.code, 1);

@@ -2,6 +2,7 @@
 #include "support/TestDb.h"
 #include "database/Conversions.h"
 #include "database/RuboEngine.h"
+#include "filter/FilterClause.h"
 #include "import/ImportDriver.h"
 #include "mainwindow/Gruppierung.h"
 #include "mainwindow/untDialogs.h"
@@ -249,6 +250,90 @@ private Q_SLOTS:
         QVERIFY(emptyPage.contains(QRegularExpression("Summen\\s+0\\s+0,00\\s+0,0000\\s+0")));
         QVERIFY(!emptyPage.contains("("));
         QVERIFY(emptyPage.contains("Seite:"));
+    }
+
+    // With shortened numbers no full number is printed, neither in a call's line nor in the
+    // condition of the header, and every page says that the list is shortened.
+    void shortenedNumbersInBothReports()
+    {
+        TestDb t;
+        fillWithSamples(t);
+        NumberMask on;
+        on.digits = 3;
+        on.keptPrefixes = NumberMask::defaultPrefixes();
+        QStringList full;
+        for (const QString& number : t.column("SELECT DISTINCT BNummer FROM EGN"))
+            if (on.apply(number) != number && number.size() >= 6)
+                full << number;
+        QVERIFY(full.size() > 50);
+        const auto printsFull = [&full](const QString& text) {
+            for (const QString& number : full)
+                if (text.contains(QRegularExpression(QStringLiteral("(?<![0-9x])%1(?![0-9x])").arg(number))))
+                    return number;
+            return QString();
+        };
+        const QString note = QStringLiteral("Zielnummern um 3 Stellen gekürzt");
+
+        TfrmReport1 calls(t.dm(), on);
+        calls.Prepare(QString());
+        WriteReportFile(t.db(), calls, t.path("kurz.pdf"));
+        const QStringList printed = PdfPages(t.path("kurz.pdf"));
+        QVERIFY(printed.size() > 5);
+        for (const QString& page : printed) {
+            QCOMPARE(printsFull(page), QString());
+            QVERIFY(page.contains(note));
+        }
+        QVERIFY(printed.join("").contains(QRegularExpression("0810[0-9]{3,}(?![0-9x])")));   // services in full
+
+        // The rows the preview keeps are shortened as the pages are.
+        const std::shared_ptr<ReportRows> rows = ReadReportRows(t.db(), calls);
+        const int field = int(rows->fields().indexOf("BNummer"));
+        QVERIFY(field >= 0);
+        for (qint64 r = 0; r < rows->rowCount(); ++r)
+            QVERIFY(!full.contains(rows->value(r, field).toString()));
+
+        FilterFields f;
+        f.BNummer = full.first();
+        const QString where = BuildFilterClause(f);
+        TfrmReport1 one(t.dm(), on);
+        one.Prepare(where);
+        QCOMPARE(one.lblWhere.simplified(), QStringLiteral("BNummer wie '%1'").arg(on.apply(full.first())));
+        TqrGroup sums(t.dm(), GroupSql(QString(), where), on);
+        QVERIFY(sums.lblWhere.contains(on.apply(full.first())));
+        WriteReportFile(t.db(), sums, t.path("summen.pdf"));
+        const QString sumsPage = PdfPages(t.path("summen.pdf")).value(0);
+        QVERIFY(sumsPage.contains(note));
+        QCOMPARE(printsFull(sumsPage), QString());
+
+        // Off, nothing is said.
+        TfrmReport1 plain(t.dm());
+        plain.Prepare(where);
+        QVERIFY(plain.lblWhere.contains(full.first()));
+        WriteReportFile(t.db(), plain, t.path("voll.pdf"));
+        QVERIFY(!PdfPages(t.path("voll.pdf")).value(0).contains("Zielnummern"));
+
+        // The main window hands its setting to both reports.
+        DialogScript script;
+        TfrmMain w(t.dm());
+        RuboUi::install(&w);
+        w.setNumberMask(on);
+        w.setFilterWhere(where);
+        w.waitForWork();
+        for (void (TfrmMain::*open)() : {&TfrmMain::mnuReportEGNClick, &TfrmMain::mnuReportGroupClick}) {
+            const QString file = t.path(QStringLiteral("vorschau.pdf"));
+            script.dialogResults << [&file](QDialog& d) {
+                DialogScript::current()->fileNames << QStringList{file};
+                DialogScript::current()->answers << true;
+                qobject_cast<ReportPreview*>(&d)->savePdf();
+                return int(QDialog::Rejected);
+            };
+            (w.*open)();
+            const QString page = PdfPages(file).value(0);
+            QVERIFY(page.contains(note));
+            QVERIFY(page.contains(on.apply(full.first())));
+            QCOMPARE(printsFull(page), QString());
+        }
+        RuboUi::install(nullptr);
     }
 
     // From the main window: the preview of the selected node, an empty one, and a failing query.

@@ -1,55 +1,13 @@
 #include "database/Conversions.h"
 #include "output/WorkbookExport.h"
 #include "support/TestDb.h"
+#include "support/WorkbookReader.h"
 
 #include <QDir>
 #include <QFile>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
-#include <QProcess>
-#include <QStandardPaths>
 #include <QTest>
 
 namespace {
-
-// One sheet as openpyxl reads it (tests/tools/read-xlsx.py).
-struct Sheet
-{
-    QString name;
-    QJsonArray rows;
-    QJsonObject widths;
-    QString frozen;
-
-    QJsonValue cell(int row, int column) const
-    {
-        const QJsonArray r = rows.at(row).toArray();
-        return column < r.size() ? r.at(column) : QJsonValue();
-    }
-    QJsonValue value(int row, int column) const { return cell(row, column).toObject().value("v"); }
-    QString text(int row, int column) const { return value(row, column).toString(); }
-};
-
-QList<Sheet> readBack(const QString& file)
-{
-    // The system's Python, which has the Debian package python3-openpyxl.
-    QString python = QStandardPaths::findExecutable("python3", {"/usr/bin"});
-    if (python.isEmpty())
-        python = QStandardPaths::findExecutable("python3");
-    QProcess p;
-    p.start(python, {QStringLiteral(RUBO_SOURCE_DIR "/tests/tools/read-xlsx.py"), file});
-    if (!p.waitForFinished(120000) || p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0)
-        qFatal("read-xlsx.py failed (python3-openpyxl installed?): %s", p.readAllStandardError().constData());
-    QList<Sheet> sheets;
-    for (const QByteArray& line : p.readAllStandardOutput().split('\n')) {
-        if (line.trimmed().isEmpty())
-            continue;
-        const QJsonObject o = QJsonDocument::fromJson(line).object();
-        sheets.append({o.value("sheet").toString(), o.value("rows").toArray(), o.value("widths").toObject(),
-                       o.value("frozen").toString()});
-    }
-    return sheets;
-}
 
 QStringList headerOf(const Sheet& s)
 {

@@ -71,11 +71,14 @@ QStringList NumberMask::defaultPrefixes()
 
 QStringList NumberMask::parseList(const QString& text)
 {
-    static const QRegularExpression separators(QStringLiteral("[,;\\s]+"));
+    // Not at blanks: a cost centre may be called "Vertrieb Nord".
+    static const QRegularExpression separators(QStringLiteral("[,;]"));
     QStringList list;
-    for (const QString& entry : text.split(separators, Qt::SkipEmptyParts))
-        if (!list.contains(entry, Qt::CaseInsensitive))
+    for (const QString& part : text.split(separators)) {
+        const QString entry = part.trimmed();
+        if (!entry.isEmpty() && !list.contains(entry, Qt::CaseInsensitive))
             list << entry;
+    }
     return list;
 }
 

@@ -34,7 +34,7 @@ struct NumberMask
 
     // Austria's and Germany's value-added services, whose costs must stay visible.
     static QStringList defaultPrefixes();
-    // A list as typed: entries separated by commas, semicolons or blanks, trimmed, no repeats.
+    // A list as typed: entries separated by commas or semicolons, trimmed, no repeats.
     static QStringList parseList(const QString& text);
     static QString listText(const QStringList& list);
 };
