@@ -111,6 +111,14 @@ private Q_SLOTS:
             settings().setValue("Datenschutz/ZielnummernKuerzen", QString::fromUtf8(stored));
             QCOMPARE(LoadNumberMask().digits, digits);
         }
+        // Written by hand, the file's "0810, 0900" is a list to QSettings.
+        QFile conf(settings().fileName());
+        QVERIFY(conf.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        conf.write("[Datenschutz]\nZielnummernKuerzen=2\nVolleNummernPraefixe=0810, 0900\nVolleNummernKostenstellen=Service\n");
+        conf.close();
+        QCOMPARE(LoadNumberMask().keptPrefixes, QStringList({"0810", "0900"}));
+        QCOMPARE(LoadNumberMask().keptKostenstellen, QStringList{"Service"});
+
         QCOMPARE(NumberMask::parseList(" 0900; 0901,,0900 ,\t0930 "), QStringList({"0900", "0901", "0930"}));
     }
 

@@ -14,13 +14,29 @@ bool isDigit(QChar c)
     return c >= QLatin1Char('0') && c <= QLatin1Char('9');
 }
 
-QString digitsOf(const QString& text)
+// A list as stored; a hand-edited "0810, 0900" comes back from the file as two entries.
+QString listValue(const QVariant& v)
 {
-    QString out;
-    for (QChar c : text)
-        if (isDigit(c))
-            out += c;
-    return out;
+    return v.typeId() == QMetaType::QStringList ? v.toStringList().join(QLatin1Char(',')) : v.toString();
+}
+
+// Whether the digits of `number` begin with the digits of `prefix`, other characters passed over
+// in both: "0900 123456" and "0900-123456" are the same service.
+bool beginsWithDigits(const QString& number, const QString& prefix)
+{
+    qsizetype n = 0;
+    bool any = false;
+    for (QChar p : prefix) {
+        if (!isDigit(p))
+            continue;
+        while (n < number.size() && !isDigit(number.at(n)))
+            ++n;
+        if (n == number.size() || number.at(n) != p)
+            return false;
+        ++n;
+        any = true;
+    }
+    return any;
 }
 
 } // namespace
@@ -47,13 +63,9 @@ bool NumberMask::keepsWhole(const QString& number, const QString& kostenstelle) 
         if (!own.isEmpty() && keptKostenstellen.contains(own, Qt::CaseInsensitive))
             return true;
     }
-    // "0900 123456" and "0900-123456" are the same service.
-    const QString dialled = digitsOf(number);
-    for (const QString& prefix : keptPrefixes) {
-        const QString wanted = digitsOf(prefix);
-        if (!wanted.isEmpty() && dialled.startsWith(wanted))
+    for (const QString& prefix : keptPrefixes)
+        if (beginsWithDigits(number, prefix))
             return true;
-    }
     return false;
 }
 
@@ -96,8 +108,8 @@ NumberMask LoadNumberMask()
     mask.digits = ok ? qBound(0, digits, NumberMask::kMaxDigits) : 0;
     // Stored as text, so that a list the user emptied stays empty instead of the defaults.
     const QVariant prefixes = settings.value(QLatin1String(kPrefixesKey));
-    mask.keptPrefixes = prefixes.isValid() ? NumberMask::parseList(prefixes.toString()) : NumberMask::defaultPrefixes();
-    mask.keptKostenstellen = NumberMask::parseList(settings.value(QLatin1String(kKostenstellenKey)).toString());
+    mask.keptPrefixes = prefixes.isValid() ? NumberMask::parseList(listValue(prefixes)) : NumberMask::defaultPrefixes();
+    mask.keptKostenstellen = NumberMask::parseList(listValue(settings.value(QLatin1String(kKostenstellenKey))));
     return mask;
 }
 
