@@ -3,6 +3,7 @@
 #include "database/Conversions.h"
 #include "database/NumberMask.h"
 #include "database/RuboEngine.h"
+#include "output/DialledColumn.h"
 #include "output/ExportText.h"
 #include "output/FileReplace.h"
 
@@ -265,10 +266,7 @@ private:
         case Kind::Dialled: {
             if (type == SQLITE_NULL || !m_mask.isOn())
                 return writeText(stmt, f.column, type);
-            const QString kostenstelle = m_kostenstelle >= 0 && m_mask.needsKostenstelle()
-                ? textOf(stmt, m_kostenstelle)
-                : QString();
-            const QByteArray shown = m_mask.apply(textOf(stmt, f.column), kostenstelle).toUtf8();
+            const QByteArray shown = ShortenedDialled(stmt, f.column, m_kostenstelle, m_mask);
             return writeUtf8(reinterpret_cast<const unsigned char*>(shown.constData()), shown.size());
         }
         case Kind::Absent:
@@ -277,11 +275,6 @@ private:
         return true;
     }
 
-    static QString textOf(sqlite3_stmt* stmt, int column)
-    {
-        const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt, column));
-        return QString::fromUtf8(text, sqlite3_column_bytes(stmt, column));
-    }
 
     // As VariantToText reads the value.
     bool writeText(sqlite3_stmt* stmt, int column, int type)

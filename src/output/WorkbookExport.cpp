@@ -2,6 +2,7 @@
 
 #include "database/RuboEngine.h"
 #include "output/DatabaseCopy.h"
+#include "output/DialledColumn.h"
 #include "output/FileReplace.h"
 
 #include <QDir>
@@ -204,16 +205,9 @@ public:
     }
 
 private:
-    static QString textOf(sqlite3_stmt* stmt, int column)
-    {
-        const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt, column));
-        return QString::fromUtf8(text, sqlite3_column_bytes(stmt, column));
-    }
-
     void writeDialled(sqlite3_stmt* stmt, lxw_row_t row, int c, Column& column)
     {
-        const QString kostenstelle = m_kostenstelle >= 0 && m_mask.needsKostenstelle() ? textOf(stmt, m_kostenstelle) : QString();
-        const QByteArray shown = m_mask.apply(textOf(stmt, column.source), kostenstelle).toUtf8();
+        const QByteArray shown = ShortenedDialled(stmt, column.source, m_kostenstelle, m_mask);
         writeText(row, c, column, reinterpret_cast<const unsigned char*>(shown.constData()), int(shown.size()));
     }
 
