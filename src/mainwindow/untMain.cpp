@@ -7,7 +7,6 @@
 #include "import/ImportDriver.h"
 #include "import/Recalculation.h"
 #include "database/Messages.h"
-#include "database/NumberMask.h"
 #include "database/RuboError.h"
 #include "database/SqlText.h"
 #include "database/dmlMain.h"
