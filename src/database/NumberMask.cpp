@@ -3,6 +3,8 @@
 #include <QRegularExpression>
 #include <QSettings>
 
+#include <algorithm>
+
 namespace {
 
 const char kDigitsKey[] = "Datenschutz/ZielnummernKuerzen";
@@ -97,6 +99,15 @@ QStringList NumberMask::parseList(const QString& text)
 QString NumberMask::listText(const QStringList& list)
 {
     return list.join(QStringLiteral(", "));
+}
+
+QString NumberMask::prefixProblem(const QStringList& prefixes)
+{
+    // A prefix with a letter would never match and leave a service's number shortened unnoticed.
+    for (const QString& prefix : prefixes)
+        if (!std::all_of(prefix.begin(), prefix.end(), isDigit))
+            return QStringLiteral("Eine Vorwahl besteht nur aus Ziffern: „%1“.").arg(prefix);
+    return {};
 }
 
 NumberMask LoadNumberMask()

@@ -37,6 +37,8 @@ struct NumberMask
     // A list as typed: entries separated by commas or semicolons, trimmed, no repeats.
     static QStringList parseList(const QString& text);
     static QString listText(const QStringList& list);
+    // Empty when every prefix is digits only; otherwise the message that refuses the first other.
+    static QString prefixProblem(const QStringList& prefixes);
 };
 
 // The setting as the options dialog left it; the defaults (off, the default prefixes) where

@@ -11,18 +11,6 @@
 #include <QSpinBox>
 #include <QVBoxLayout>
 
-namespace {
-
-bool allDigits(const QString& text)
-{
-    for (QChar c : text)
-        if (c < QLatin1Char('0') || c > QLatin1Char('9'))
-            return false;
-    return true;
-}
-
-} // namespace
-
 TfrmOptionen::TfrmOptionen(QWidget* parent) : QDialog(parent)
 {
     setObjectName(QStringLiteral("frmOptionen"));
@@ -120,14 +108,11 @@ int TfrmOptionen::execute()
 
 void TfrmOptionen::btnOKClick()
 {
-    // A prefix with a letter would never match and leave a service's number shortened unnoticed.
-    for (const QString& prefix : NumberMask::parseList(edtPraefixe->text())) {
-        if (!allDigits(prefix)) {
-            ShowMessageOkBox(this, QStringLiteral("Eine Vorwahl besteht nur aus Ziffern: „%1“.").arg(prefix),
-                             RuboUi::MsgKind::Error);
-            edtPraefixe->setFocus();
-            return;
-        }
+    const QString problem = NumberMask::prefixProblem(NumberMask::parseList(edtPraefixe->text()));
+    if (!problem.isEmpty()) {
+        ShowMessageOkBox(this, problem, RuboUi::MsgKind::Error);
+        edtPraefixe->setFocus();
+        return;
     }
     accept();
 }
